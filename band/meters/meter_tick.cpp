@@ -1,0 +1,111 @@
+#include "meter_tick.h"
+
+namespace {
+
+void RescaleDown(Meter* meter, const MeterTickInput& input, MeterTickEffects& effects) {
+    if (meter->value > meter->scale / 3) {
+        meter->lastHighTick = input.now;
+        return;
+    }
+    if (input.now - meter->lastHighTick < RescaleQuietMs || meter->scale == 0) {
+        return;
+    }
+    // The next drop of the same meter may follow ten seconds later rather than sixty.
+    meter->lastHighTick += RescaleRepeatMs;
+    meter->scale = ScaleAfterDrop(meter->value, meter->scale);
+    if (input.animate) {
+        meter->peak = 0;
+    }
+    meter->blink = BlinkTicks;
+    effects.eraseBackground = true;
+}
+
+void UpdateVisibility(Meter* meter, uint32_t now, MeterTickEffects& effects) {
+    bool changed = false;
+    if (meter->value != 0) {
+        meter->lastNonZeroTick = now;
+        if (!meter->visible) {
+            meter->visible = 1;
+            changed = true;
+        }
+    } else if (now - meter->lastNonZeroTick >= HideAfterZeroMs && meter->visible) {
+        meter->visible = 0;
+        changed = true;
+    }
+    if (changed) {
+        effects.layoutChanged = true;
+        effects.eraseBackground = true;
+    }
+}
+
+void RescaleUp(Meter* meter, bool animate, MeterTickEffects& effects) {
+    if (meter->value <= meter->scale) {
+        return;
+    }
+    meter->scale = meter->value;
+    if (animate) {
+        meter->blink = BlinkTicks;
+    }
+    effects.eraseBackground = true;
+}
+
+void SampleIfDue(Meter* meter, const MeterTickInput& input, MeterTickEffects& effects) {
+    const uint32_t elapsed = input.now - meter->lastSampleTick;
+    if (elapsed < meter->interval) {
+        return;
+    }
+    if (!meter->label) {
+        effects.rebuildLabels = true;
+    }
+    meter->lastSampleTick = input.now;
+    uint32_t value = 0;
+    if (!input.sampler(input.samplerContext, meter, input.now, elapsed, &value)) {
+        return;
+    }
+    meter->value = value;
+    RescaleDown(meter, input, effects);
+    if (input.hideInvalid) {
+        UpdateVisibility(meter, input.now, effects);
+    }
+    RescaleUp(meter, input.animate, effects);
+    if (input.animate && meter->value >= meter->peak) {
+        meter->peak = meter->value;
+        meter->peakHold = PeakHoldTicks;
+    }
+}
+
+// About one bar segment per tick in a one-column grid.
+uint32_t PeakDecayStep(uint32_t scale, uint32_t width) {
+    if (width == 0) {
+        return 1;
+    }
+    const uint64_t step = uint64_t(3) * (scale / width);
+    if (step == 0) {
+        return 1;
+    }
+    return step > UINT32_MAX ? UINT32_MAX : uint32_t(step);
+}
+
+void AgeMeter(Meter* meter, uint32_t clientWidth) {
+    if (meter->peakHold > 0) {
+        --meter->peakHold;
+    }
+    if (meter->peakHold == 0) {
+        const uint32_t step = PeakDecayStep(meter->scale, clientWidth);
+        meter->peak = meter->peak < step ? 0 : meter->peak - step;
+    }
+    if (meter->blink > 0) {
+        --meter->blink;
+    }
+}
+
+} // namespace
+
+MeterTickEffects RunMeterTick(Meter* head, const MeterTickInput& input) {
+    MeterTickEffects effects = {false, false, false};
+    for (Meter* meter = head; meter; meter = meter->next) {
+        SampleIfDue(meter, input, effects);
+        AgeMeter(meter, input.clientWidth);
+    }
+    return effects;
+}

@@ -1,0 +1,36 @@
+// One tick of the meter list: sampling schedule, automatic full scale, peak, blink and hiding.
+// The caller supplies the clock reading, the sampler and the window's width, and carries out
+// the window effects that the tick asks for.
+#pragma once
+
+#include "meter.h"
+
+// Reads one meter's source. Returns false when no sample could be taken.
+typedef bool (*MeterSampler)(void* context, Meter* meter, uint32_t now, uint32_t elapsed,
+                             uint32_t* value);
+
+struct MeterTickInput {
+    uint32_t now;         // tick count read once for the whole pass
+    uint32_t clientWidth; // band window's client width, for the peak decay step
+    bool animate;
+    bool hideInvalid;
+    MeterSampler sampler;
+    void* samplerContext;
+};
+
+// What the pass asks of the window once it is over.
+struct MeterTickEffects {
+    bool rebuildLabels;   // a due meter had no label
+    bool layoutChanged;   // a meter left or rejoined the grid
+    bool eraseBackground; // the repaint must erase (scale or visibility changed)
+};
+
+enum {
+    PeakHoldTicks = 10,
+    BlinkTicks = 50,
+    RescaleQuietMs = 60000,
+    RescaleRepeatMs = 10000,
+    HideAfterZeroMs = 60000,
+};
+
+MeterTickEffects RunMeterTick(Meter* head, const MeterTickInput& input);

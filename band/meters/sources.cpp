@@ -1,0 +1,300 @@
+#include "sources.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+#include <shellapi.h>
+
+#include "../shell/meter_band.h"
+#include "guarded_call.h"
+
+namespace {
+
+const char statisticsStartKey[] = "PerfStats\\StartStat";
+const char statisticsDataKey[] = "PerfStats\\StatData";
+const char statisticsEnumKey[] = "System\\CurrentControlSet\\Control\\PerfStats\\Enum\\";
+const char resourceFunctionName[] = "_MyGetFreeSystemResources32@4";
+// Longest registry key name the platform accepts.
+const size_t maxStatisticKey = 255;
+
+// rsrc32.dll and its function: loaded on first need, freed when a band object goes.
+HMODULE resourceModule;
+void* resourceFunction;
+
+// GetDiskFreeSpaceExA, absent before Windows 95 OSR2: bound once, kept for the process.
+HMODULE kernelModule;
+DiskFreeSpaceExFunction diskFreeSpaceEx;
+
+// Reads a string value into a new NUL-terminated buffer; null when it is absent.
+char* ReadStringValue(HKEY key, const char* name) {
+    DWORD size = 0;
+    if (RegQueryValueExA(key, name, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) {
+        return nullptr;
+    }
+    char* text = static_cast<char*>(malloc(size + 1));
+    if (!text) {
+        return nullptr;
+    }
+    DWORD read = size;
+    if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(text), &read) !=
+        ERROR_SUCCESS) {
+        free(text);
+        return nullptr;
+    }
+    text[read < size ? read : size] = '\0';
+    return text;
+}
+
+void BuildStatisticLabel(HKEY startStat, Meter* meter) {
+    // Reading the value is what starts the platform's collection of the statistic.
+    BYTE ignored[80];
+    DWORD ignoredSize = sizeof(ignored);
+    RegQueryValueExA(startStat, meter->key, nullptr, nullptr, ignored, &ignoredSize);
+
+    const size_t keyLength = strlen(meter->key);
+    if (keyLength > maxStatisticKey) {
+        return;
+    }
+    char path[sizeof(statisticsEnumKey) + maxStatisticKey];
+    memcpy(path, statisticsEnumKey, sizeof(statisticsEnumKey) - 1);
+    memcpy(path + sizeof(statisticsEnumKey) - 1, meter->key, keyLength + 1);
+
+    HKEY description;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &description) != ERROR_SUCCESS) {
+        return;
+    }
+    meter->label = ReadStringValue(description, "Name");
+    meter->differentiate = 0;
+    char* differentiate = ReadStringValue(description, "Differentiate");
+    if (differentiate) {
+        meter->differentiate = IsTrueText(differentiate) ? 1 : 0;
+        free(differentiate);
+    }
+    RegCloseKey(description);
+}
+
+// Critical-error boxes ("drive not ready") must never come up from a taskbar meter.
+struct QuietDriveErrors {
+    UINT previous;
+    QuietDriveErrors() : previous(SetErrorMode(SEM_FAILCRITICALERRORS)) {}
+    ~QuietDriveErrors() {
+        SetErrorMode(previous);
+    }
+};
+
+void BuildDriveLabel(Meter* meter) {
+    SHFILEINFOA info;
+    ZeroMemory(&info, sizeof(info));
+    {
+        QuietDriveErrors quiet;
+        SHGetFileInfoA(DriveRootOfKey(meter->key), 0, &info, sizeof(info), SHGFI_DISPLAYNAME);
+    }
+    info.szDisplayName[sizeof(info.szDisplayName) - 1] = '\0';
+    meter->label = CopyText(info.szDisplayName);
+}
+
+void CopyTableLabel(Meter* meter, const char* label) {
+    if (label) {
+        meter->label = CopyText(label);
+    }
+}
+
+void BuildLabel(HKEY startStat, Meter* meter) {
+    switch (meter->kind) {
+    case PerfStat:
+        BuildStatisticLabel(startStat, meter);
+        break;
+    case Resource:
+        CopyTableLabel(meter, ResourceLabel(meter->index));
+        break;
+    case Drive:
+        BuildDriveLabel(meter);
+        break;
+    case Memory:
+        CopyTableLabel(meter, MemoryLabel(meter->index));
+        break;
+    default:
+        break;
+    }
+}
+
+bool SampleStatistic(Meter* meter, uint32_t elapsed, uint32_t* value) {
+    HKEY data;
+    if (RegOpenKeyExA(HKEY_DYN_DATA, statisticsDataKey, 0, KEY_QUERY_VALUE, &data) !=
+        ERROR_SUCCESS) {
+        return false;
+    }
+    // Zeroed so that a value shorter than a word reads as its own bytes, not stack garbage.
+    BYTE buffer[80] = {};
+    DWORD size = sizeof(buffer);
+    DWORD type = REG_NONE;
+    const LONG result = RegQueryValueExA(data, meter->key, nullptr, &type, buffer, &size);
+    RegCloseKey(data);
+
+    uint32_t raw = 0;
+    if (result != ERROR_SUCCESS || !StatDataWord(buffer, size, type == REG_BINARY, &raw)) {
+        return false;
+    }
+    if (!meter->differentiate) {
+        *value = raw;
+        return true;
+    }
+    return DifferentiateSample(meter, raw, elapsed, value);
+}
+
+template <typename Function> Function ProcAddress(HMODULE module, const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
+bool SampleResource(Meter* meter, uint32_t now, uint32_t* value) {
+    if (!resourceModule) {
+        resourceModule = LoadLibraryA("rsrc32.dll");
+        if (!resourceModule) {
+            return false;
+        }
+        resourceFunction = ProcAddress<void*>(resourceModule, resourceFunctionName);
+    }
+    if (!resourceFunction) {
+        return false;
+    }
+    uintptr_t percent = 0;
+    if (!VtGuardedCall1(resourceFunction, static_cast<uintptr_t>(meter->index), &percent)) {
+        return false;
+    }
+    *value = static_cast<uint32_t>(percent);
+    meter->scale = 100;
+    meter->lastHighTick = now;
+    return true;
+}
+
+bool SampleDrive(Meter* meter, uint32_t now, uint32_t* value) {
+    DWORD total = 0;
+    DWORD available = 0;
+    if (!GetDriveSpace(DriveRootOfKey(meter->key), &total, &available)) {
+        // A drive that cannot be measured reads empty against its last full scale.
+        *value = 0;
+        return true;
+    }
+    meter->scale = total;
+    meter->lastHighTick = now;
+    *value = available;
+    return true;
+}
+
+uint32_t Clamp32(SIZE_T value) {
+    return value > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(value);
+}
+
+bool SampleMemory(Meter* meter, uint32_t now, uint32_t* value) {
+    MEMORYSTATUS status;
+    ZeroMemory(&status, sizeof(status));
+    status.dwLength = sizeof(status);
+    GlobalMemoryStatus(&status);
+    switch (meter->index) {
+    case 0:
+        *value = status.dwMemoryLoad;
+        meter->scale = 100;
+        break;
+    case 1:
+        *value = Clamp32(status.dwAvailPhys);
+        meter->scale = Clamp32(status.dwTotalPhys);
+        break;
+    case 2:
+        *value = Clamp32(status.dwAvailPageFile);
+        meter->scale = Clamp32(status.dwTotalPageFile);
+        break;
+    case 3:
+        *value = Clamp32(status.dwAvailVirtual);
+        meter->scale = Clamp32(status.dwTotalVirtual);
+        break;
+    default:
+        return false;
+    }
+    meter->lastHighTick = now;
+    return true;
+}
+
+} // namespace
+
+void BuildLabels(MeterBand* band, bool startTimer) {
+    HKEY startStat;
+    if (RegOpenKeyExA(HKEY_DYN_DATA, statisticsStartKey, 0, KEY_READ, &startStat) ==
+        ERROR_SUCCESS) {
+        for (Meter* meter = band->meters; meter; meter = meter->next) {
+            free(meter->label);
+            meter->label = nullptr;
+            BuildLabel(startStat, meter);
+        }
+        RegCloseKey(startStat);
+    }
+    if (startTimer) {
+        band->timerId = SetTimer(band->window, 1, 100, nullptr);
+    }
+}
+
+bool SampleMeter(MeterBand*, Meter* meter, uint32_t now, uint32_t elapsed, uint32_t* value) {
+    if (!meter->key) {
+        return false;
+    }
+    switch (meter->kind) {
+    case PerfStat:
+        return SampleStatistic(meter, elapsed, value);
+    case Resource:
+        return SampleResource(meter, now, value);
+    case Drive:
+        return SampleDrive(meter, now, value);
+    case Memory:
+        return SampleMemory(meter, now, value);
+    default:
+        return false;
+    }
+}
+
+bool GetDriveSpaceWith(DiskFreeSpaceExFunction freeSpaceEx, const char* root, DWORD* totalKilobytes,
+                       DWORD* freeKilobytes) {
+    QuietDriveErrors quiet;
+    if (freeSpaceEx) {
+        ULARGE_INTEGER available;
+        ULARGE_INTEGER total;
+        ULARGE_INTEGER totalFree;
+        if (freeSpaceEx(root, &available, &total, &totalFree)) {
+            *totalKilobytes = KilobytesOfBytes(total.QuadPart);
+            *freeKilobytes = KilobytesOfBytes(totalFree.QuadPart);
+            return true;
+        }
+    }
+    DWORD sectorsPerCluster = 0;
+    DWORD bytesPerSector = 0;
+    DWORD freeClusters = 0;
+    DWORD totalClusters = 0;
+    if (!GetDiskFreeSpaceA(root, &sectorsPerCluster, &bytesPerSector, &freeClusters,
+                           &totalClusters)) {
+        return false;
+    }
+    *totalKilobytes = KilobytesOfClusters(sectorsPerCluster, bytesPerSector, totalClusters);
+    *freeKilobytes = KilobytesOfClusters(sectorsPerCluster, bytesPerSector, freeClusters);
+    return true;
+}
+
+bool GetDriveSpace(const char* root, DWORD* totalKilobytes, DWORD* freeKilobytes) {
+    return GetDriveSpaceWith(diskFreeSpaceEx, root, totalKilobytes, freeKilobytes);
+}
+
+void BindDiskFreeSpaceEx() {
+    if (kernelModule) {
+        return;
+    }
+    kernelModule = LoadLibraryA("KERNEL32.DLL");
+    if (kernelModule) {
+        diskFreeSpaceEx = ProcAddress<DiskFreeSpaceExFunction>(kernelModule, "GetDiskFreeSpaceExA");
+    }
+}
+
+void ReleaseResourceModule() {
+    if (!resourceModule) {
+        return;
+    }
+    FreeLibrary(resourceModule);
+    resourceModule = nullptr;
+    resourceFunction = nullptr;
+}

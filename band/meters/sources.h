@@ -1,0 +1,29 @@
+// Reading the meters' sources: the dynamic statistics, free resources, memory and drives.
+#pragma once
+
+#include <windows.h>
+
+#include "meter.h"
+
+struct MeterBand;
+
+typedef BOOL(WINAPI* DiskFreeSpaceExFunction)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER,
+                                              PULARGE_INTEGER);
+
+// Rebuilds every meter's label (and a statistic's differentiate flag); starts the update timer
+// when asked, even if the statistics cannot be opened.
+void BuildLabels(MeterBand* band, bool startTimer);
+
+// One reading of the meter's source; false when the source gives no sample.
+bool SampleMeter(MeterBand* band, Meter* meter, uint32_t now, uint32_t elapsed, uint32_t* value);
+
+// Total and free kilobytes of a drive's root path ("C:\").
+bool GetDriveSpace(const char* root, DWORD* totalKilobytes, DWORD* freeKilobytes);
+// The same with the extended free-space function given (null: the old call only).
+bool GetDriveSpaceWith(DiskFreeSpaceExFunction freeSpaceEx, const char* root, DWORD* totalKilobytes,
+                       DWORD* freeKilobytes);
+
+// Looks up GetDiskFreeSpaceExA once per process; it stays bound for the life of the process.
+void BindDiskFreeSpaceEx();
+// Frees rsrc32.dll if it is loaded, so that the next Resource sample loads it again.
+void ReleaseResourceModule();

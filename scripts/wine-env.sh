@@ -1,0 +1,70 @@
+# Shared by the Wine wrapper and the test and run commands: where Wine is, the prefix, the display.
+# Source it; it defines functions and sets nothing until they are called.
+
+# The 64-bit loader runs our test builds natively; the 32-bit one needs the compat layer.
+VT_WINE64=/usr/lib/wine/wine64
+VT_WINESERVER=/usr/lib/wine/wineserver64
+[ -x "$VT_WINESERVER" ] || VT_WINESERVER=$(command -v wineserver || echo wineserver)
+
+vt_wine_environment() {
+  export WINEPREFIX="$1"
+  export WINEARCH=win64
+  export WINEDEBUG=${VT_WINEDEBUG:--all}
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+  export LC_ALL=ja_JP.UTF-8
+  export WINESERVER="$VT_WINESERVER"
+}
+
+# Creates the prefix once (Windows 98 mode, no crash dialog); later calls return at once.
+vt_wine_prefix() {
+  local prefix=$1
+  [ -f "$prefix/.veltrim-ready" ] && return 0
+  mkdir -p "$(dirname "$prefix")"
+  (
+    flock 9
+    [ -f "$prefix/.veltrim-ready" ] && exit 0
+    rm -rf "$prefix"
+    "$VT_WINE64" wineboot -i </dev/null >/dev/null 2>&1
+    "$VT_WINE64" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+      </dev/null >/dev/null 2>&1
+    "$VT_WINE64" winecfg -v win98 </dev/null >/dev/null 2>&1
+    "$VT_WINESERVER" -w
+    touch "$prefix/.veltrim-ready"
+  ) 9>"$prefix.lock"
+}
+
+# Keeps the server up between programs (a cold start costs about a second); it leaves by itself
+# a little while after the last program ends.
+vt_wine_server() {
+  "$VT_WINESERVER" -p"${VT_WINESERVER_LINGER:-15}" </dev/null >/dev/null 2>&1 || true
+}
+
+VT_XVFB_PID=""
+# Starts an Xvfb on a free display and exports DISPLAY; VT_XVFB_PID is the one to stop.
+vt_xvfb_start() {
+  local n
+  for n in $(seq 91 140); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+    VT_XVFB_PID=$!
+    local i
+    for i in $(seq 1 100); do
+      [ -e "/tmp/.X11-unix/X$n" ] && break
+      kill -0 "$VT_XVFB_PID" 2>/dev/null || break
+      sleep 0.05
+    done
+    if [ -e "/tmp/.X11-unix/X$n" ]; then
+      export DISPLAY=":$n"
+      return 0
+    fi
+  done
+  echo "no free X display for Xvfb" >&2
+  return 1
+}
+
+vt_xvfb_stop() {
+  [ -n "$VT_XVFB_PID" ] || return 0
+  kill "$VT_XVFB_PID" 2>/dev/null
+  wait "$VT_XVFB_PID" 2>/dev/null
+  VT_XVFB_PID=""
+}

@@ -1,0 +1,271 @@
+// Tick-by-tick timelines of the meter list with a fake clock and a fake source.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "meters/meter_tick.h"
+
+namespace {
+
+// What the fake source answers for one meter; meters find theirs through their index.
+struct FakeSource {
+    bool available = true;
+    uint32_t value = 0;
+    int samples = 0;
+    uint32_t lastElapsed = 0;
+};
+
+struct Timeline {
+    std::vector<FakeSource> sources;
+    std::vector<Meter*> meters;
+    MeterTickInput input = {};
+    MeterTickEffects last = {};
+
+    explicit Timeline(int count, uint32_t interval, uint32_t start) : sources(count) {
+        Meter** tail = &head;
+        for (int i = 0; i < count; ++i) {
+            Meter* meter = CreateMeter();
+            meter->kind = PerfStat;
+            meter->index = i;
+            meter->interval = interval;
+            meter->key = CopyText("KERNEL\\CPUUsage");
+            meter->label = CopyText("label");
+            *tail = meter;
+            tail = &meter->next;
+            meters.push_back(meter);
+        }
+        input.now = start;
+        input.clientWidth = 100;
+        input.animate = true;
+        input.sampler = &Timeline::Sample;
+        input.samplerContext = this;
+    }
+    ~Timeline() {
+        ReleaseMeters(head);
+    }
+
+    static bool Sample(void* context, Meter* meter, uint32_t, uint32_t elapsed, uint32_t* value) {
+        FakeSource& source = static_cast<Timeline*>(context)->sources[meter->index];
+        source.lastElapsed = elapsed;
+        if (!source.available) {
+            return false;
+        }
+        ++source.samples;
+        *value = source.value;
+        return true;
+    }
+
+    // One 100 ms timer tick.
+    MeterTickEffects Tick() {
+        last = RunMeterTick(head, input);
+        input.now += 100;
+        return last;
+    }
+    // Ticks until the clock reads `until` (exclusive).
+    void RunUntil(uint32_t until) {
+        while (input.now != until) {
+            Tick();
+        }
+    }
+
+    Meter* head = nullptr;
+};
+
+TEST(UpdateMeters, JumpSetsExactScaleThenDropsAfterQuietMinuteAndTenSecondsLater) {
+    Timeline t(1, 1000, 100000);
+    Meter* m = t.meters[0];
+    t.sources[0].value = 10;
+    EXPECT_TRUE(t.Tick().eraseBackground);
+    EXPECT_EQ(m->scale, 10u);
+
+    t.RunUntil(101000);
+    t.sources[0].value = 730;
+    EXPECT_TRUE(t.Tick().eraseBackground);
+    EXPECT_EQ(m->scale, 730u) << "the scale takes the value itself, not a step";
+    EXPECT_EQ(m->blink, 49u) << "blink set to 50 and counted down in the same tick";
+    EXPECT_EQ(m->lastHighTick, 101000u);
+
+    t.sources[0].value = 150; // at or below a third of 730
+    t.RunUntil(160000);
+    EXPECT_EQ(m->scale, 730u);
+    EXPECT_EQ(t.sources[0].samples, 60);
+    EXPECT_FALSE(t.Tick().eraseBackground) << "159.9 s: not yet";
+    t.RunUntil(161000);
+    EXPECT_TRUE(t.Tick().eraseBackground);
+    EXPECT_EQ(m->scale, 200u);
+    // The old peak is dropped with the old scale and the same sample raises a new one.
+    EXPECT_EQ(m->peak, 150u);
+    EXPECT_EQ(m->peakHold, 9u);
+    EXPECT_EQ(m->blink, 49u);
+    EXPECT_EQ(m->lastHighTick, 111000u);
+
+    // A further drop can come ten seconds after the first, not sixty.
+    t.sources[0].value = 50;
+    t.RunUntil(170000);
+    EXPECT_EQ(m->scale, 200u);
+    t.RunUntil(171000);
+    t.Tick();
+    EXPECT_EQ(m->scale, 100u);
+    EXPECT_EQ(m->lastHighTick, 121000u);
+}
+
+TEST(UpdateMeters, ZeroForAMinuteClearsTheScaleUntilTheNextNonZeroValue) {
+    Timeline t(1, 1000, 100000);
+    Meter* m = t.meters[0];
+    t.sources[0].value = 500;
+    t.Tick();
+    EXPECT_EQ(m->scale, 500u);
+    t.sources[0].value = 0;
+    t.RunUntil(160000);
+    EXPECT_EQ(m->scale, 500u);
+    EXPECT_TRUE(t.Tick().eraseBackground);
+    EXPECT_EQ(m->scale, 0u);
+    t.RunUntil(175000);
+    EXPECT_EQ(m->scale, 0u);
+    EXPECT_EQ(m->blink, 0u);
+    t.sources[0].value = 7;
+    EXPECT_TRUE(t.Tick().eraseBackground);
+    EXPECT_EQ(m->scale, 7u);
+    EXPECT_EQ(m->value, 7u);
+}
+
+TEST(UpdateMeters, PeakHeldNineTicksThenFallsBySegmentSteps) {
+    Timeline t(1, 3000, 50000);
+    Meter* m = t.meters[0];
+    t.sources[0].value = 1000; // scale 1000 over 100 pixels: step 3 * 10
+    t.Tick();
+    EXPECT_EQ(m->peak, 1000u);
+    for (int tick = 1; tick <= 8; ++tick) {
+        t.Tick();
+        EXPECT_EQ(m->peak, 1000u) << "tick " << tick;
+    }
+    t.Tick();
+    EXPECT_EQ(m->peak, 970u);
+    t.Tick();
+    EXPECT_EQ(m->peak, 940u);
+
+    // A lower sample does not raise the peak; a higher one holds it again.
+    t.sources[0].value = 100;
+    t.RunUntil(53000);
+    t.Tick();
+    EXPECT_EQ(m->value, 100u);
+    EXPECT_LT(m->peak, 940u);
+    EXPECT_GT(m->peak, 100u);
+
+    // Width 0, or a scale smaller than the width, falls one unit a tick.
+    t.input.clientWidth = 0;
+    const uint32_t before = m->peak;
+    t.Tick();
+    EXPECT_EQ(m->peak, before - 1);
+    t.input.clientWidth = 5000;
+    t.Tick();
+    EXPECT_EQ(m->peak, before - 2);
+}
+
+TEST(UpdateMeters, AnimationOffNeverRaisesThePeakAndLetsAnOldOneFall) {
+    Timeline t(1, 1000, 50000);
+    Meter* m = t.meters[0];
+    t.input.animate = false;
+    m->peak = 45;
+    t.sources[0].value = 1000;
+    t.Tick();
+    EXPECT_EQ(m->scale, 1000u);
+    EXPECT_EQ(m->blink, 0u) << "no blink without animation";
+    EXPECT_EQ(m->peak, 15u);
+    t.Tick();
+    EXPECT_EQ(m->peak, 0u);
+    t.RunUntil(60000);
+    EXPECT_EQ(m->peak, 0u);
+}
+
+TEST(UpdateMeters, HideInvalidLeavesAndRejoinsTheGrid) {
+    Timeline t(2, 1000, 100000);
+    t.input.hideInvalid = true;
+    Meter* m = t.meters[0];
+    t.sources[0].value = 5;
+    t.sources[1].value = 0; // never non-zero: leaves at its first zero sample
+    MeterTickEffects first = t.Tick();
+    EXPECT_TRUE(first.layoutChanged);
+    EXPECT_EQ(t.meters[1]->visible, 0);
+    EXPECT_EQ(m->visible, 1);
+
+    t.sources[0].value = 0;
+    t.RunUntil(159000);
+    EXPECT_FALSE(t.Tick().layoutChanged);
+    EXPECT_EQ(m->visible, 1);
+    t.RunUntil(160000);
+    MeterTickEffects gone = t.Tick();
+    EXPECT_TRUE(gone.layoutChanged);
+    EXPECT_TRUE(gone.eraseBackground);
+    EXPECT_EQ(m->visible, 0);
+    t.RunUntil(161000);
+    EXPECT_FALSE(t.Tick().layoutChanged) << "already out: no change to report";
+
+    t.RunUntil(170000);
+    t.sources[0].value = 3;
+    EXPECT_TRUE(t.Tick().layoutChanged);
+    EXPECT_EQ(m->visible, 1);
+    EXPECT_EQ(m->lastNonZeroTick, 170000u);
+
+    // With the option off, visibility is left alone.
+    t.input.hideInvalid = false;
+    t.sources[0].value = 0;
+    t.RunUntil(300000);
+    EXPECT_EQ(m->visible, 1);
+}
+
+TEST(UpdateMeters, ScheduleSurvivesTickCountWrapAndIntervalZero) {
+    Timeline t(2, 1000, 0xFFFFF000u);
+    t.meters[1]->interval = 0;
+    t.sources[0].value = 100;
+    t.sources[1].value = 100;
+    // 0xFFFFF000 to 0x00002000 is 8192 ms: 100 ticks of 100 ms cross the wrap.
+    for (int tick = 0; tick < 100; ++tick) {
+        t.Tick();
+    }
+    EXPECT_EQ(t.sources[0].samples, 10);
+    EXPECT_EQ(t.sources[1].samples, 100);
+    EXPECT_EQ(t.sources[1].lastElapsed, 100u);
+
+    // Interval 0 samples even when the clock has not moved.
+    t.input.now -= 100;
+    t.Tick();
+    EXPECT_EQ(t.sources[1].samples, 101);
+    EXPECT_EQ(t.sources[1].lastElapsed, 0u);
+
+    // Sixty quiet seconds across the wrap still rescale.
+    Timeline w(1, 1000, 0xFFFF0000u);
+    w.sources[0].value = 900;
+    w.Tick();
+    w.sources[0].value = 100;
+    const uint32_t dropAt = 0xFFFF0000u + 60000u; // wraps to 0x0000EA60 - 0x10000
+    w.RunUntil(dropAt);
+    EXPECT_EQ(w.meters[0]->scale, 900u);
+    w.Tick();
+    EXPECT_EQ(w.meters[0]->scale, 200u);
+}
+
+TEST(UpdateMeters, FailedSampleKeepsStateButStillAgesAndMissingLabelAsksForRebuild) {
+    Timeline t(1, 1000, 100000);
+    Meter* m = t.meters[0];
+    t.sources[0].value = 400;
+    t.Tick();
+    t.sources[0].available = false;
+    t.RunUntil(101000);
+    const uint32_t blinkBefore = m->blink;
+    MeterTickEffects effects = t.Tick();
+    EXPECT_EQ(m->lastSampleTick, 101000u) << "the attempt counts as the meter's sampling";
+    EXPECT_EQ(m->value, 400u);
+    EXPECT_EQ(m->scale, 400u);
+    EXPECT_EQ(m->blink, blinkBefore - 1);
+    EXPECT_FALSE(effects.rebuildLabels);
+    EXPECT_FALSE(effects.eraseBackground);
+
+    free(m->label);
+    m->label = nullptr;
+    EXPECT_FALSE(t.Tick().rebuildLabels) << "not due: labels are not asked for";
+    t.RunUntil(102000);
+    EXPECT_TRUE(t.Tick().rebuildLabels);
+}
+
+} // namespace

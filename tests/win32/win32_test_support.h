@@ -1,0 +1,30 @@
+// Helpers shared by the Win32 tests: files beside the test program, registry set-up, windows.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "shell/meter_band.h"
+
+// The folder of the running test program, with a trailing backslash.
+std::string ProgramFolder();
+
+// Writes a value under HKEY_DYN_DATA "PerfStats\StatData" (creating the key).
+void SetStatData(const char* name, DWORD type, const void* data, DWORD size);
+void SetStatTotal(const char* name, DWORD total);
+// Creates or removes HKEY_DYN_DATA "PerfStats\StartStat".
+void CreateStartStat();
+void DeleteStartStat();
+// The description of a statistic under HKLM "...\PerfStats\Enum\<key>"; null values are left out.
+void SetStatDescription(const char* key, const char* name, const char* differentiate);
+// Removes a key and everything under it, leaf first.
+void DeleteKeyTree(HKEY root, const char* path);
+
+// A band record with a plain hidden window of its own; the meters are the caller's.
+struct TestBand {
+    MeterBand band;
+    TestBand();
+    ~TestBand();
+    Meter* Add(MeterKind kind, const char* key, int index, DWORD interval);
+};
