@@ -27,7 +27,12 @@ vt_wine_prefix() {
     "$VT_WINE64" wineboot -i </dev/null >/dev/null 2>&1
     "$VT_WINE64" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
       </dev/null >/dev/null 2>&1
-    "$VT_WINE64" winecfg -v win98 </dev/null >/dev/null 2>&1
+    # Unmanaged windows: without a window manager on Xvfb, Wine would wait on each one.
+    "$VT_WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
+      </dev/null >/dev/null 2>&1
+    # Windows 98 as the version that programs see (winecfg offers it only to 32-bit prefixes).
+    "$VT_WINE64" reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d win98 /f \
+      </dev/null >/dev/null 2>&1
     "$VT_WINESERVER" -w
     touch "$prefix/.veltrim-ready"
   ) 9>"$prefix.lock"

@@ -15,6 +15,13 @@ bool Sample(TestBand& t, Meter* meter, uint32_t now, uint32_t elapsed, uint32_t*
     return SampleMeter(&t.band, meter, now, elapsed, value);
 }
 
+TEST(Environment, JapaneseCodePageAndWindows98) {
+    EXPECT_EQ(GetACP(), 932u) << "texts are compared as code page 932 bytes";
+    const DWORD version = GetVersion();
+    EXPECT_EQ(LOBYTE(LOWORD(version)), 4) << "the prefix is set to Windows 98";
+    EXPECT_EQ(HIBYTE(LOWORD(version)), 10);
+}
+
 TEST(StatisticSamples, OnlyBinaryValuesThatFitReadAsTheirFirstWord) {
     TestBand t;
     Meter* m = t.Add(PerfStat, "VTTest\\Plain", -1, 1000);

@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# The test command: installs what is missing, builds the three trees and runs every test.
+#   build/host   the portable core, natively, with AddressSanitizer and UBSan
+#   build/win32  the shipped i686 binaries, checked by the Windows 98 import gate
+#   build/win64  the same sources as 64-bit programs, whose tests run under Wine
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${VT_BUILD:-$root/build}
+results=$build/results
+jobs=$(nproc)
+
+bash "$root/scripts/install-deps.sh"
+
+configure_and_build() {
+  local dir=$1
+  shift
+  cmake -S "$root" -B "$build/$dir" -G Ninja "$@" >"$build/$dir.configure.log" 2>&1 ||
+    { cat "$build/$dir.configure.log"; return 1; }
+  cmake --build "$build/$dir" -j "$jobs"
+}
+
+mkdir -p "$build"
+configure_and_build host -DCMAKE_BUILD_TYPE=Debug
+configure_and_build win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake"
+configure_and_build win64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-x86_64.cmake"
+
+. "$root/scripts/wine-env.sh"
+prefix=$build/win64/wineprefix
+cleanup() {
+  WINEPREFIX=$prefix "$VT_WINESERVER" -k 2>/dev/null || true
+  vt_xvfb_stop
+}
+trap cleanup EXIT
+# One display and one long-lived Wine server for the whole run.
+[ -n "${DISPLAY:-}" ] || vt_xvfb_start
+vt_wine_environment "$prefix"
+vt_wine_prefix "$prefix"
+
+rm -rf "$results"
+mkdir -p "$results/host" "$results/win64"
+status=0
+GTEST_OUTPUT="xml:$results/host/" ctest --test-dir "$build/host" --output-on-failure -j "$jobs" ||
+  status=1
+ctest --test-dir "$build/win32" --output-on-failure || status=1
+GTEST_OUTPUT="xml:Z:${results//\//\\}\\win64\\" ctest --test-dir "$build/win64" \
+  --output-on-failure -j "$jobs" || status=1
+
+bash "$root/scripts/test-summary.sh" "$results" || status=1
+exit $status
