@@ -28,3 +28,7 @@ void RequestRepaint(MeterBand* band, bool eraseBackground) {
         InvalidateRect(band->window, nullptr, eraseBackground ? TRUE : FALSE);
     }
 }
+
+bool CreateBandWindow(MeterBand* band) {
+    return band->window != nullptr;
+}

@@ -5,6 +5,8 @@
 
 struct MeterBand;
 
+// Creates the band window under parentWindow unless it exists; false when there is none.
+bool CreateBandWindow(MeterBand* band);
 // Counts the visible meters into visibleCount for the grid.
 void UpdateLayout(MeterBand* band);
 // Sends one tool message per meter; TTM_SETTOOLINFOA only when the layout is dirty.
