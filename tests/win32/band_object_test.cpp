@@ -98,10 +98,8 @@ TEST(ClassFactory, FailureCasesAndTheUnloadCount) {
     EXPECT_EQ(Dll().canUnload(), S_FALSE) << "a live factory keeps the DLL";
     EXPECT_EQ(factory->LockServer(TRUE), E_NOTIMPL);
     out = reinterpret_cast<void*>(1);
-    EXPECT_EQ(
-        factory->CreateInstance(unknownFactory ? reinterpret_cast<IUnknown*>(factory) : nullptr,
-                                IID_IUnknown, &out),
-        CLASS_E_NOAGGREGATION);
+    IUnknown* outer = factory; // any outer object asks for aggregation
+    EXPECT_EQ(factory->CreateInstance(outer, IID_IUnknown, &out), CLASS_E_NOAGGREGATION);
     EXPECT_EQ(out, nullptr);
     out = reinterpret_cast<void*>(1);
     EXPECT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, &out), E_NOINTERFACE);
