@@ -1,0 +1,92 @@
+// The stand-ins for the Windows 98 statistics and rsrc32.dll publish what the band reads.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+#include "win32_test_support.h"
+
+namespace {
+
+std::string PlatformFolder() {
+    return ProgramFolder() + "..\\..\\platform\\";
+}
+
+DWORD RunAndWait(std::string commandLine) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        return 0xFFFFFFFF;
+    }
+    WaitForSingleObject(process.hProcess, 30000);
+    DWORD code = 0xFFFFFFFF;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code;
+}
+
+bool ReadStatistic(const char* name, DWORD* value) {
+    HKEY data;
+    if (RegOpenKeyExA(HKEY_DYN_DATA, "PerfStats\\StatData", 0, KEY_READ, &data) != ERROR_SUCCESS) {
+        return false;
+    }
+    DWORD type = 0;
+    DWORD size = sizeof(*value);
+    const LONG result =
+        RegQueryValueExA(data, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+    RegCloseKey(data);
+    return result == ERROR_SUCCESS && type == REG_BINARY && size == 4;
+}
+
+std::string Description(const char* key, const char* value) {
+    std::string path = std::string("System\\CurrentControlSet\\Control\\PerfStats\\Enum\\") + key;
+    HKEY described;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &described) != ERROR_SUCCESS) {
+        return "<none>";
+    }
+    char text[256] = {};
+    DWORD size = sizeof(text) - 1;
+    RegQueryValueExA(described, value, nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size);
+    RegCloseKey(described);
+    return text;
+}
+
+TEST(StatisticsProvider, PublishesHostFiguresWithTheirDescriptions) {
+    DeleteKeyTree(HKEY_DYN_DATA, "PerfStats\\StartStat");
+    ASSERT_EQ(RunAndWait("\"" + PlatformFolder() + "statistics_provider.exe\" 2"), 0u);
+    DWORD usage = 0xFFFFFFFF;
+    ASSERT_TRUE(ReadStatistic("KERNEL\\CPUUsage", &usage));
+    EXPECT_LE(usage, 100u);
+    DWORD threads = 0;
+    ASSERT_TRUE(ReadStatistic("KERNEL\\Threads", &threads));
+    EXPECT_GT(threads, 0u) << "the host runs threads";
+    DWORD bytes = 0;
+    EXPECT_TRUE(ReadStatistic("VFAT\\BytesRead", &bytes));
+    EXPECT_EQ(Description("KERNEL\\CPUUsage", "Name"), "プロセッサ使用率 (%)");
+    EXPECT_EQ(Description("VFAT\\BytesRead", "Differentiate"), "TRUE");
+    EXPECT_EQ(Description("KERNEL", "Name"), "カーネル");
+    HKEY start;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_DYN_DATA, "PerfStats\\StartStat", 0, KEY_READ, &start),
+              ERROR_SUCCESS);
+    RegCloseKey(start);
+}
+
+TEST(Rsrc32StandIn, AnswersFreePercentagesForTheThreeHeaps) {
+    HMODULE module = LoadLibraryA((PlatformFolder() + "rsrc32.dll").c_str());
+    ASSERT_NE(module, nullptr);
+    typedef UINT(WINAPI * FreeResources)(UINT);
+    FreeResources function = reinterpret_cast<FreeResources>(
+        reinterpret_cast<void (*)()>(GetProcAddress(module, "_MyGetFreeSystemResources32@4")));
+    ASSERT_NE(function, nullptr);
+    for (UINT which = 0; which <= 2; ++which) {
+        EXPECT_LE(function(which), 100u) << which;
+    }
+    EXPECT_LE(function(0), function(1)) << "system resources are the lower of the heaps";
+    FreeLibrary(module);
+}
+
+} // namespace
