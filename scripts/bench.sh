@@ -9,16 +9,8 @@ bash "$root/scripts/build.sh" >/dev/null
 bash "$root/scripts/size-report.sh" "$build/win32"
 
 . "$root/scripts/wine-env.sh"
-prefix=$build/win64/wineprefix
-cleanup() {
-  WINEPREFIX=$prefix "$VT_WINESERVER" -k 2>/dev/null || true
-  vt_xvfb_stop
-}
-trap cleanup EXIT
-[ -n "${DISPLAY:-}" ] || vt_xvfb_start
-vt_wine_environment "$prefix"
-vt_wine_prefix "$prefix"
-vt_wine_server
+trap vt_wine_session_stop EXIT
+vt_wine_session_start "$build/win64/wineprefix"
 
 for bench in "$build"/win64/tests/bench/bench_*.exe; do
   [ -f "$bench" ] || continue

@@ -12,16 +12,8 @@ jobs=${VT_JOBS:-$(nproc)}
 bash "$root/scripts/build.sh"
 
 . "$root/scripts/wine-env.sh"
-prefix=$build/win64/wineprefix
-cleanup() {
-  WINEPREFIX=$prefix "$VT_WINESERVER" -k 2>/dev/null || true
-  vt_xvfb_stop
-}
-trap cleanup EXIT
-# One display and one long-lived Wine server for the whole run.
-[ -n "${DISPLAY:-}" ] || vt_xvfb_start
-vt_wine_environment "$prefix"
-vt_wine_prefix "$prefix"
+trap vt_wine_session_stop EXIT
+vt_wine_session_start "$build/win64/wineprefix"
 
 rm -rf "$results"
 mkdir -p "$results/host" "$results/win64"

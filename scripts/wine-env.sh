@@ -73,3 +73,17 @@ vt_xvfb_stop() {
   wait "$VT_XVFB_PID" 2>/dev/null
   VT_XVFB_PID=""
 }
+
+# A whole run of Wine programs in one prefix: one display and one long-lived server, both
+# stopped by vt_wine_session_stop (install it with trap ... EXIT).
+vt_wine_session_start() {
+  [ -n "${DISPLAY:-}" ] || vt_xvfb_start
+  vt_wine_environment "$1"
+  vt_wine_prefix "$1"
+  vt_wine_server
+}
+
+vt_wine_session_stop() {
+  "$VT_WINESERVER" -k 2>/dev/null || true
+  vt_xvfb_stop
+}

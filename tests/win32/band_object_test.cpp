@@ -304,24 +304,6 @@ std::string ReadClassesValue(const std::string& path, const char* name) {
     return type == REG_SZ ? std::string(data) : "<not a string>";
 }
 
-DWORD RunAndWait(const std::string& commandLine) {
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    std::vector<char> line(commandLine.begin(), commandLine.end());
-    line.push_back('\0');
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-        return 0xFFFFFFFF;
-    }
-    WaitForSingleObject(process.hProcess, 60000);
-    DWORD code = 0xFFFFFFFF;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code;
-}
-
 TEST(SelfRegistration, Regsvr32WritesTheClassAndCategoryAndRemovesThemWhole) {
     const std::string dll = ProgramFolder() + "vt.dll";
     const std::string classKey = "CLSID\\{11795084-FD2F-4677-BFB5-D3D0E8F3AC67}";

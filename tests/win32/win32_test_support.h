@@ -10,6 +10,9 @@
 // The folder of the running test program, with a trailing backslash.
 std::string ProgramFolder();
 
+// Runs a command line to its end (at most a minute); its exit code, or 0xFFFFFFFF.
+DWORD RunAndWait(std::string commandLine);
+
 // Writes a value under HKEY_DYN_DATA "PerfStats\StatData" (creating the key).
 void SetStatData(const char* name, DWORD type, const void* data, DWORD size);
 void SetStatTotal(const char* name, DWORD total);
