@@ -8,6 +8,7 @@
 #include "../meters/sources.h"
 #include "../window/band_window.h"
 #include "band_state.h"
+#include "context_menu.h"
 #include "module.h"
 
 // {11795084-FD2F-4677-BFB5-D3D0E8F3AC67}
@@ -386,18 +387,20 @@ HRESULT STDMETHODCALLTYPE GetSizeMax(void* self, ULARGE_INTEGER* size) {
     return S_OK;
 }
 
-// IContextMenu: the band's menu items arrive with the settings dialog.
+// IContextMenu
 
-HRESULT STDMETHODCALLTYPE QueryContextMenu(void*, HMENU, UINT, UINT, UINT, UINT) {
-    return E_NOTIMPL;
+HRESULT STDMETHODCALLTYPE QueryContextMenu(void* self, HMENU menu, UINT index, UINT firstId, UINT,
+                                           UINT flags) {
+    return QueryBandMenu(FromContextMenu(self), menu, index, firstId, flags);
 }
 
-HRESULT STDMETHODCALLTYPE InvokeCommand(void*, CMINVOKECOMMANDINFO*) {
-    return E_NOTIMPL;
+HRESULT STDMETHODCALLTYPE InvokeCommand(void* self, CMINVOKECOMMANDINFO* info) {
+    return InvokeBandCommand(FromContextMenu(self), info);
 }
 
-HRESULT STDMETHODCALLTYPE GetCommandString(void*, UINT_PTR, UINT, UINT*, LPSTR, UINT) {
-    return E_NOTIMPL;
+HRESULT STDMETHODCALLTYPE GetCommandString(void*, UINT_PTR command, UINT type, UINT*, LPSTR name,
+                                           UINT size) {
+    return BandCommandString(command, type, name, size);
 }
 
 const DeskBandTable deskBandTable = {

@@ -1,0 +1,6 @@
+#pragma once
+
+#include <windows.h>
+
+// Dialog procedure of the about box (dialog 100): the maker's web and mail addresses as links.
+INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
