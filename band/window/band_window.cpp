@@ -78,6 +78,21 @@ void CloseBandWindow(MeterBand* band) {
     }
 }
 
+// The window is going, however it goes. The tooltip control is owned by the top-level window
+// (an owner is always top-level), so it would outlive the band window; the timer dies with the
+// window; and the band keeps no handle that could later name some other window.
+void DetachBand(HWND window, MeterBand* band) {
+    if (band->tooltipWindow) {
+        DestroyWindow(band->tooltipWindow);
+        band->tooltipWindow = nullptr;
+    }
+    band->timerId = 0;
+    SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+    if (band->window == window) {
+        band->window = nullptr;
+    }
+}
+
 void RelayMouseMove(HWND window, MeterBand* band, UINT message, WPARAM wParam, LPARAM lParam) {
     if (!band->tooltipWindow) {
         return;
@@ -115,7 +130,10 @@ bool CreateBandWindow(MeterBand* band) {
 LRESULT CALLBACK BandWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
         const CREATESTRUCTA* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-        AttachBand(window, static_cast<MeterBand*>(create->lpCreateParams));
+        MeterBand* band = static_cast<MeterBand*>(create->lpCreateParams);
+        if (band) { // a window of the class made without a band stays an empty window
+            AttachBand(window, band);
+        }
         return DefWindowProcA(window, message, wParam, lParam);
     }
     MeterBand* band = reinterpret_cast<MeterBand*>(GetWindowLongPtrA(window, GWLP_USERDATA));
@@ -145,6 +163,9 @@ LRESULT CALLBACK BandWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return UpdateMeters(band);
     case WM_MOUSEMOVE:
         RelayMouseMove(window, band, message, wParam, lParam);
+        break;
+    case WM_DESTROY:
+        DetachBand(window, band);
         break;
     default:
         break;

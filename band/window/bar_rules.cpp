@@ -32,9 +32,10 @@ BarCounts BarLitCount(uint32_t value, uint32_t scale, uint32_t peak, uint32_t se
         peak >>= 1;
         lit = u * value / scale;
     }
+    const uint64_t position = uint64_t(u) * peak / scale;
     BarCounts counts;
-    counts.lit = lit;
-    counts.peak = u * peak / scale;
+    counts.lit = lit < u ? lit : u;
+    counts.peak = position < u ? static_cast<uint32_t>(position) : u;
     return counts;
 }
 

@@ -21,9 +21,12 @@ struct BarCounts {
     uint32_t lit;  // segments 0 to lit - 1 are lit
     uint32_t peak; // the peak position p: a dim trail from lit to p - 2, bright segment p - 1
 };
-// u x value / scale in unsigned 32-bit arithmetic; while (lit + 1) x scale / u < value shows
-// that the product wrapped (and scale is not 1), value, scale and peak lose their low bit and
-// the division is done again. The peak is divided by the scale so reduced.
+// lit = u x value / scale in unsigned 32-bit arithmetic; while (lit + 1) x scale / u < value
+// shows that the product wrapped (and scale is not 1), value, scale and peak lose their low bit
+// and the division is done again. The peak position is u x peak / scale with the scale and peak
+// so reduced, computed in 64 bits: a peak above the value can still wrap 32 bits when the value
+// no longer does. Both stop at u, so that a value or peak above the scale fills the box and
+// never draws past it.
 BarCounts BarLitCount(uint32_t value, uint32_t scale, uint32_t peak, uint32_t segments);
 
 struct BarColour {

@@ -20,14 +20,6 @@ void FillSegment(HDC dc, int i, int height, COLORREF colour) {
     }
 }
 
-// end, or the number of segments that start inside a bitmap of the given width if that is less:
-// segments further right (a value or peak above the scale) would be clipped away entirely, so
-// they are not filled at all. Segment i starts at 2 + 3i, inside for i < width / 3.
-uint32_t VisibleEnd(uint32_t end, int width) {
-    const uint32_t visible = static_cast<uint32_t>(width / 3);
-    return end < visible ? end : visible;
-}
-
 void DrawValueText(HDC dc, uint32_t value, bool driveUnits, HFONT font, int segments, int height) {
     char text[FormatValueCapacity];
     const int length = static_cast<int>(FormatValue(value, driveUnits, text, sizeof(text)));
@@ -75,24 +67,19 @@ void DrawBar(HDC dc, const RECT& r, uint32_t value, uint32_t scale, uint32_t pea
     RECT strip = {box.right, 0, width, height};
     FillRect(memory, &strip, reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1)));
 
-    const uint32_t litEnd = VisibleEnd(counts.lit, width);
-    for (uint32_t i = 0; i < litEnd; ++i) {
-        const int position = static_cast<int>(i);
-        FillSegment(memory, position, height, ColourRef(BarGradientColour(position, segments)));
+    // Both counts are at most u, so every segment lies inside the box.
+    const int lit = static_cast<int>(counts.lit);
+    const int peakPosition = static_cast<int>(counts.peak);
+    for (int i = 0; i < lit; ++i) {
+        FillSegment(memory, i, height, ColourRef(BarGradientColour(i, segments)));
     }
-    if (counts.peak > counts.lit) {
-        const uint32_t trailEnd = VisibleEnd(counts.peak - 1, width);
-        for (uint32_t i = counts.lit; i < trailEnd; ++i) {
-            const int position = static_cast<int>(i);
-            FillSegment(memory, position, height,
-                        ColourRef(HalfStrength(BarGradientColour(position, segments))));
+    if (peakPosition > lit) {
+        for (int i = lit; i < peakPosition - 1; ++i) {
+            FillSegment(memory, i, height, ColourRef(HalfStrength(BarGradientColour(i, segments))));
         }
-        if (VisibleEnd(counts.peak, width) == counts.peak) {
-            // The peak segment takes the colour one position further along the gradient.
-            const int position = static_cast<int>(counts.peak);
-            FillSegment(memory, position - 1, height,
-                        ColourRef(BarGradientColour(position, segments)));
-        }
+        // The peak segment takes the colour one position further along the gradient.
+        FillSegment(memory, peakPosition - 1, height,
+                    ColourRef(BarGradientColour(peakPosition, segments)));
     }
 
     if (font) {

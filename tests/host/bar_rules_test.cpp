@@ -75,6 +75,25 @@ TEST(BarCounts, LitCountWithoutOverflow) {
     EXPECT_EQ(BarLitCount(1, 1, 1, 50).lit, 50u);
 }
 
+TEST(BarCounts, PeakPositionDoesNotWrapWhereTheValueDoesNot) {
+    // Nothing lit, so nothing is halved: 100 x 4000000000 would wrap 32 bits to a position of 0
+    // and lose the peak mark at the top of the bar.
+    BarCounts top = BarLitCount(0, 4000000000u, 4000000000u, 100);
+    EXPECT_EQ(top.lit, 0u);
+    EXPECT_EQ(top.peak, 100u);
+    // A drive of 100 GB in kilobytes: 50 x 60000000 fits, 50 x 90000000 does not.
+    BarCounts drive = BarLitCount(60000000u, 100000000u, 90000000u, 50);
+    EXPECT_EQ(drive.lit, 30u);
+    EXPECT_EQ(drive.peak, 45u);
+}
+
+TEST(BarCounts, ValuesAndPeaksAboveTheScaleFillTheBoxAndStop) {
+    EXPECT_EQ(BarLitCount(150, 100, 0, 10).lit, 10u);
+    EXPECT_EQ(BarLitCount(5, 100, 300, 10).peak, 10u);
+    EXPECT_EQ(BarLitCount(0xFFFFFFFFu, 1, 0xFFFFFFFFu, 7).lit, 7u);
+    EXPECT_EQ(BarLitCount(0xFFFFFFFFu, 1, 0xFFFFFFFFu, 7).peak, 7u);
+}
+
 TEST(BarCounts, AgreesWithExactArithmeticOverAWideRange) {
     // The halving drops low bits of value and scale alike, so the count may come out one off
     // the exact quotient, never more, and never past the last segment.

@@ -194,6 +194,15 @@ TEST(BandWindow, ClassRegisteredOnceWithItsProperties) {
     HostedBand hidden(100, 20);
     ASSERT_TRUE(CreateBandWindow(&hidden.band));
     EXPECT_FALSE(IsWindowVisible(hidden.band.window)) << "created hidden; the shell shows it";
+
+    // A window of the class made without a band is an empty window that paints nothing.
+    HWND bare = CreateWindowExA(0, "VeltrimClass", nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 50, 20,
+                                first.parent, nullptr, moduleInstance, nullptr);
+    ASSERT_NE(bare, nullptr);
+    EXPECT_EQ(GetWindowLongPtrA(bare, GWLP_USERDATA), 0);
+    EXPECT_EQ(SendMessageA(bare, WM_TIMER, 1, 0), 0) << "default processing";
+    UpdateWindow(bare);
+    DestroyWindow(bare);
 }
 
 TEST(BandWindow, CreationTiesTheBandBuildsLabelsStartsTheTimerAndAddsTools) {
@@ -501,6 +510,26 @@ TEST(BandWindow, CloseStopsTheTimerAndDestroysTheTooltip) {
     EXPECT_EQ(band.tooltipWindow, nullptr);
     EXPECT_FALSE(IsWindow(tooltip));
     EXPECT_FALSE(IsWindow(window)) << "default processing destroyed the window";
+}
+
+TEST(BandWindow, DestroyingTheWindowTakesItsTooltipAndDetachesTheBand) {
+    HostedBand host(200, 30);
+    host.Add(Memory, "Memory\\Load", 0, 1000);
+    ASSERT_TRUE(host.Create());
+    MeterBand& band = host.band;
+    const HWND window = band.window;
+    const HWND tooltip = band.tooltipWindow;
+    // The tooltip is owned by the top-level window, not by the band window: destroying the band
+    // window alone (as closing the band does) must not leave it behind.
+    DestroyWindow(window);
+    EXPECT_FALSE(IsWindow(tooltip));
+    EXPECT_EQ(band.tooltipWindow, nullptr);
+    EXPECT_EQ(band.timerId, 0u) << "the timer went with the window";
+    EXPECT_EQ(band.window, nullptr) << "no stale handle for later repaint requests";
+    RequestRepaint(&band, true);
+    EXPECT_TRUE(CreateBandWindow(&band)) << "a later site gets a new window";
+    EXPECT_NE(band.window, nullptr);
+    EXPECT_EQ(band.timerId, 1u);
 }
 
 TEST(BandWindow, NoGdiObjectLeaksOver10000Paints) {

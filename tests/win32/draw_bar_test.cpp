@@ -171,6 +171,20 @@ TEST(DrawBar, HugeValuesLightTheRightNumberOfSegments) {
     ExpectBar(dib, 0, 0, 303, 14, 75, 100);
 }
 
+TEST(DrawBar, ValuesAndPeaksAboveTheScaleStayInsideTheBox) {
+    // A peak left over from a larger scale (animation switched off before the scale dropped)
+    // and a value above the scale: the bar fills its box, the edge and strip stay intact.
+    Dib dib(35, 16);
+    Draw(dib, 0, 0, 35, 16, 20, 100, 900);
+    ExpectBar(dib, 0, 0, 35, 16, 2, 10);
+    EXPECT_EQ(RgbText(Segment(dib, 0, 0, 16, 9)), "255,120,0") << "the peak at the end";
+    Draw(dib, 0, 0, 35, 16, 400, 100, 0);
+    ExpectBar(dib, 0, 0, 35, 16, 10, 0);
+    // A peak at full scale whose product with u wraps 32 bits still shows.
+    Draw(dib, 0, 0, 35, 16, 0, 4000000000u, 4000000000u);
+    ExpectBar(dib, 0, 0, 35, 16, 0, 10);
+}
+
 TEST(DrawBar, NarrowRectanglesGetNoneOneOrTwoSegments) {
     Dib dib(30, 12);
     dib.Fill(magenta);
