@@ -187,27 +187,20 @@ void UpdateLayout(MeterBand* band) {
 }
 
 void ChooseGrid(MeterBand* band, int w, int h) {
-    if (w < 1 || h < 1) {
-        band->columns = 1;
-        band->rows = 1;
-        return;
-    }
-    const GridShape shape = ChooseGridShape(band->visibleCount, w, h);
-    band->columns = shape.columns;
-    band->rows = shape.rows;
-
-    const int cellHeight = h / band->rows;
-    if (cellHeight == band->cellHeight) {
+    const GridChoice choice = ChooseGridLayout(band->visibleCount, w, h, band->cellHeight);
+    band->columns = choice.columns;
+    band->rows = choice.rows;
+    if (!choice.newFont) {
         return;
     }
     if (band->font) {
         DeleteObject(band->font);
         band->font = nullptr;
     }
-    band->cellHeight = cellHeight;
-    band->fontHeight = FontHeightOfCell(cellHeight);
+    band->cellHeight = choice.cellHeight;
+    band->fontHeight = choice.fontHeight;
     if (band->fontHeight < MinFontHeight) {
-        return;
+        return; // cells too low for a text line: bars only
     }
     band->font = CreateFontA(-band->fontHeight, 0, 0, 0, 0, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0,
                              0, 0, 0, "MS UI Gothic");

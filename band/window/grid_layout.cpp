@@ -26,6 +26,24 @@ int FontHeightOfCell(int cellHeight) {
     return height > MaxFontHeight ? MaxFontHeight : height;
 }
 
+GridChoice ChooseGridLayout(int count, int w, int h, int currentCellHeight) {
+    GridChoice choice = {1, 1, false, currentCellHeight, 0};
+    if (w < 1 || h < 1) {
+        return choice;
+    }
+    const GridShape shape = ChooseGridShape(count, w, h);
+    choice.columns = shape.columns;
+    choice.rows = shape.rows;
+    const int cellHeight = h / shape.rows;
+    if (cellHeight == currentCellHeight) {
+        return choice;
+    }
+    choice.newFont = true;
+    choice.cellHeight = cellHeight;
+    choice.fontHeight = FontHeightOfCell(cellHeight);
+    return choice;
+}
+
 CellRect GridCell(int n, int columns, int rows, int width, int height) {
     const int row = n / columns;
     const int col = n % columns;

@@ -23,6 +23,19 @@ enum {
 // A result below MinFontHeight means no font.
 int FontHeightOfCell(int cellHeight);
 
+// The band's grid for a w x h client area and what becomes of its font.
+struct GridChoice {
+    int columns;
+    int rows;
+    bool newFont;   // the cell height changed: the old font goes, a new one is made for it
+    int cellHeight; // with newFont: the cell height the font is made for
+    int fontHeight; // with newFont: its character height (no font below MinFontHeight)
+};
+// A 1 x 1 grid that keeps the font for an area 0 pixels wide or high; otherwise
+// ChooseGridShape, and a new font when h / rows differs from the cell height the current font
+// was made for.
+GridChoice ChooseGridLayout(int count, int w, int h, int currentCellHeight);
+
 // A rectangle with exclusive right and bottom edges.
 struct CellRect {
     int left;

@@ -12,10 +12,11 @@ struct Layout {
     int fontHeight;
 };
 
+// A band whose font was never made (cell height 0) in a w x h area.
 Layout Choose(int count, int w, int h) {
-    const GridShape shape = ChooseGridShape(count, w, h);
-    const int cellHeight = h / shape.rows;
-    return {shape.columns, shape.rows, cellHeight, FontHeightOfCell(cellHeight)};
+    const GridChoice choice = ChooseGridLayout(count, w, h, 0);
+    EXPECT_TRUE(choice.newFont);
+    return {choice.columns, choice.rows, choice.cellHeight, choice.fontHeight};
 }
 
 TEST(ChooseGrid, TwoToFiveMetersInTypicalBandSizes) {
@@ -35,12 +36,43 @@ TEST(ChooseGrid, TwoToFiveMetersInTypicalBandSizes) {
     Layout three = Choose(3, 60, 60);
     EXPECT_EQ(three.columns, 1);
     EXPECT_EQ(three.rows, 3);
+    EXPECT_EQ(three.cellHeight, 20);
     EXPECT_EQ(three.fontHeight, 8);
 
     Layout four = Choose(4, 100, 20);
     EXPECT_EQ(four.columns, 2);
     EXPECT_EQ(four.rows, 2);
+    EXPECT_EQ(four.cellHeight, 10);
     EXPECT_EQ(four.fontHeight, 4);
+}
+
+TEST(ChooseGrid, ZeroSizesKeepAOneByOneGridAndTheFont) {
+    for (int w : {0, -5, 300}) {
+        for (int h : {0, -1, 24}) {
+            if (w > 0 && h > 0) {
+                continue;
+            }
+            const GridChoice choice = ChooseGridLayout(5, w, h, 12);
+            EXPECT_EQ(choice.columns, 1) << w << "x" << h;
+            EXPECT_EQ(choice.rows, 1);
+            EXPECT_FALSE(choice.newFont) << "the old font is left alone";
+        }
+    }
+}
+
+TEST(ChooseGrid, TheFontChangesOnlyWithTheCellHeight) {
+    // Same cell height, other width or meter count: same font.
+    EXPECT_FALSE(ChooseGridLayout(2, 200, 30, 30).newFont);
+    EXPECT_FALSE(ChooseGridLayout(1, 900, 30, 30).newFont);
+    EXPECT_FALSE(ChooseGridLayout(5, 300, 24, 12).newFont) << "two rows of 12";
+    // A taller window: a new font, its height clamped.
+    const GridChoice taller = ChooseGridLayout(1, 200, 50, 30);
+    EXPECT_TRUE(taller.newFont);
+    EXPECT_EQ(taller.cellHeight, 50);
+    EXPECT_EQ(taller.fontHeight, 16) << "clamped";
+    const GridChoice low = ChooseGridLayout(1, 200, 9, 30);
+    EXPECT_TRUE(low.newFont);
+    EXPECT_LT(low.fontHeight, MinFontHeight) << "a cell of 9 gets no font";
 }
 
 TEST(ChooseGrid, NoRowStaysEmptyAndTheLastCandidateStands) {
