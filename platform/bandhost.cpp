@@ -177,7 +177,7 @@ void WriteScreenshot() {
     info.bmiHeader.biWidth = width;
     info.bmiHeader.biHeight = -height;
     info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (bitmap && bits) {
@@ -185,18 +185,7 @@ void WriteScreenshot() {
         BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
         SelectObject(memory, old);
         GdiFlush();
-        const int stride = (width * 3 + 3) & ~3;
-        std::vector<unsigned char> rgb(size_t(width) * height * 3);
-        for (int y = 0; y < height; ++y) {
-            const unsigned char* row = static_cast<unsigned char*>(bits) + size_t(y) * stride;
-            for (int x = 0; x < width; ++x) {
-                unsigned char* out = &rgb[(size_t(y) * width + x) * 3];
-                out[0] = row[x * 3 + 2];
-                out[1] = row[x * 3 + 1];
-                out[2] = row[x * 3];
-            }
-        }
-        if (WritePng(options.screenshot, rgb.data(), width, height)) {
+        if (WritePng(options.screenshot, width, height, static_cast<const uint32_t*>(bits))) {
             printf("bandhost: screenshot written to %s\n", options.screenshot);
         }
     }

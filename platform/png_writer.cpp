@@ -60,17 +60,24 @@ std::vector<unsigned char> StoredZlib(const std::vector<unsigned char>& raw) {
 
 } // namespace
 
-bool WritePng(const char* path, const unsigned char* pixels, uint32_t width, uint32_t height) {
+bool WritePng(const char* path, int width, int height, const uint32_t* pixels) {
+    if (width <= 0 || height <= 0) {
+        return false;
+    }
     std::vector<unsigned char> raw;
     raw.reserve(size_t(height) * (1 + size_t(width) * 3));
-    for (uint32_t y = 0; y < height; ++y) {
+    for (int y = 0; y < height; ++y) {
         raw.push_back(0); // no filter
-        const unsigned char* row = pixels + size_t(y) * width * 3;
-        raw.insert(raw.end(), row, row + size_t(width) * 3);
+        for (int x = 0; x < width; ++x) {
+            const uint32_t pixel = pixels[size_t(y) * width + x];
+            raw.push_back(static_cast<unsigned char>(pixel >> 16));
+            raw.push_back(static_cast<unsigned char>(pixel >> 8));
+            raw.push_back(static_cast<unsigned char>(pixel));
+        }
     }
     std::vector<unsigned char> header;
-    PutBigEndian(header, width);
-    PutBigEndian(header, height);
+    PutBigEndian(header, static_cast<uint32_t>(width));
+    PutBigEndian(header, static_cast<uint32_t>(height));
     header.insert(header.end(), {8, 2, 0, 0, 0}); // 8-bit RGB, no interlace
 
     std::vector<unsigned char> file = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};

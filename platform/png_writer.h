@@ -4,5 +4,5 @@
 
 #include <stdint.h>
 
-// pixels: rows top to bottom, 3 bytes per pixel in red, green, blue order.
-bool WritePng(const char* path, const unsigned char* pixels, uint32_t width, uint32_t height);
+// pixels: width x height values 0x00RRGGBB, top row first (a 32-bit top-down DIB's layout).
+bool WritePng(const char* path, int width, int height, const uint32_t* pixels);

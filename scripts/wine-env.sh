@@ -87,3 +87,10 @@ vt_wine_session_stop() {
   "$VT_WINESERVER" -k 2>/dev/null || true
   vt_xvfb_stop
 }
+
+# The Windows form of a host path (drive Z: is the host's root).
+vt_windows_path() {
+  local path
+  path=$(realpath -m "$1")
+  printf 'Z:%s' "${path//\//\\}"
+}

@@ -39,3 +39,7 @@ struct MeterBand {
 
 // A band record with the initial field values (reference count 1, animation on, a 1 x 1 grid).
 void InitMeterBandFields(MeterBand* band);
+
+// The band window gained (TRUE) or lost (FALSE) the keyboard focus: records hasFocus and, when a
+// site is held, tells it through OnFocusChangeIS with the band's primary interface.
+void NotifyFocus(MeterBand* band, BOOL flag);

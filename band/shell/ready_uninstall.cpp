@@ -1,14 +1,14 @@
 // Asked by the uninstaller before it deletes this DLL: no band window may be left anywhere.
 #include <windows.h>
 
-namespace {
+#include "../window/band_window.h"
 
-const char bandClassName[] = "VeltrimClass";
+namespace {
 
 BOOL CALLBACK FindBandChild(HWND window, LPARAM found) {
     char className[64];
     if (GetClassNameA(window, className, sizeof(className)) > 0 &&
-        lstrcmpA(className, bandClassName) == 0) {
+        lstrcmpA(className, bandWindowClassName) == 0) {
         *reinterpret_cast<HWND*>(found) = window;
         return FALSE;
     }

@@ -1,15 +1,25 @@
-// The band window's layout, tooltips and repaint requests.
+// The band window: its class, creation, window procedure, grid layout and tooltips.
 #pragma once
 
 #include <windows.h>
 
 struct MeterBand;
 
-// Creates the band window under parentWindow unless it exists; false when there is none.
+// Name of the band window's class, registered once per process and never unregistered.
+extern const char bandWindowClassName[];
+
+// Creates the band window as a hidden child covering parentWindow's client area, unless the band
+// already has one. False when there is no parent window or the window could not be made.
 bool CreateBandWindow(MeterBand* band);
-// Counts the visible meters into visibleCount for the grid.
+// The class's window procedure; finds its band in the window's user data.
+LRESULT CALLBACK BandWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Counts the visible meters into visibleCount and chooses the grid for the client area.
 void UpdateLayout(MeterBand* band);
-// Sends one tool message per meter; TTM_SETTOOLINFOA only when the layout is dirty.
+// Sets columns and rows for a w x h area and, when the cell height changed, the font.
+void ChooseGrid(MeterBand* band, int w, int h);
+// Sends one tool message per meter (TTM_ADDTOOLA, TTM_DELTOOLA or TTM_SETTOOLINFOA);
+// TTM_SETTOOLINFOA only when the layout is dirty.
 void SyncTooltips(MeterBand* band, UINT message);
 // Invalidates the whole band window, erasing its background when asked.
 void RequestRepaint(MeterBand* band, bool eraseBackground);

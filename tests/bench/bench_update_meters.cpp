@@ -133,6 +133,9 @@ void Measure(int count, DWORD interval, const char* what) {
            count, what, Median(micros), double(allocationsDuring) / ticks, labelAllocations);
     ReleaseMeters(band.meters);
     DestroyWindow(band.window);
+    if (band.font) {
+        DeleteObject(band.font); // made by the grid choice of the ticks
+    }
 }
 
 } // namespace

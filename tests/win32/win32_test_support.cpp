@@ -100,6 +100,9 @@ TestBand::TestBand() {
 
 TestBand::~TestBand() {
     ReleaseMeters(band.meters);
+    if (band.font) {
+        DeleteObject(band.font); // made by the grid choice of a tick
+    }
     if (band.window) {
         DestroyWindow(band.window);
     }
@@ -117,4 +120,49 @@ Meter* TestBand::Add(MeterKind kind, const char* key, int index, DWORD interval)
     }
     *tail = meter;
     return meter;
+}
+
+Dib::Dib(int w, int h)
+    : dc(nullptr), bitmap(nullptr), previous(nullptr), bits(nullptr), width(w), height(h) {
+    BITMAPINFO info;
+    ZeroMemory(&info, sizeof(info));
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = -h; // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* pixels = nullptr;
+    bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
+    bits = static_cast<uint32_t*>(pixels);
+    dc = CreateCompatibleDC(nullptr);
+    previous = SelectObject(dc, bitmap);
+    EXPECT_NE(bits, nullptr);
+}
+
+Dib::~Dib() {
+    SelectObject(dc, previous);
+    DeleteDC(dc);
+    DeleteObject(bitmap);
+}
+
+uint32_t Dib::At(int x, int y) const {
+    GdiFlush();
+    return bits[static_cast<size_t>(y) * width + x] & 0xFFFFFF;
+}
+
+void Dib::Fill(uint32_t rgb) {
+    GdiFlush();
+    for (int i = 0; i < width * height; ++i) {
+        bits[i] = rgb;
+    }
+}
+
+uint32_t RgbOf(COLORREF colour) {
+    return (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
+}
+
+std::string RgbText(uint32_t rgb) {
+    return std::to_string((rgb >> 16) & 0xFF) + "," + std::to_string((rgb >> 8) & 0xFF) + "," +
+           std::to_string(rgb & 0xFF);
 }

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <stdint.h>
+
 #include <string>
 
 #include "shell/meter_band.h"
@@ -31,3 +33,23 @@ struct TestBand {
     ~TestBand();
     Meter* Add(MeterKind kind, const char* key, int index, DWORD interval);
 };
+
+// A 32-bit top-down DIB section selected into a memory device context: real pixels to draw into
+// and read back. Pixels are 0x00RRGGBB.
+struct Dib {
+    HDC dc;
+    HBITMAP bitmap;
+    HGDIOBJ previous;
+    uint32_t* bits;
+    int width;
+    int height;
+    Dib(int width, int height);
+    ~Dib();
+    uint32_t At(int x, int y) const;
+    void Fill(uint32_t rgb);
+};
+
+// 0x00RRGGBB of a COLORREF, and the reverse.
+uint32_t RgbOf(COLORREF colour);
+// "r,g,b" of a pixel value, for readable failures.
+std::string RgbText(uint32_t rgb);

@@ -1,0 +1,114 @@
+// The bar's segment count, lit count and gradient colours.
+#include <gtest/gtest.h>
+
+#include "window/bar_rules.h"
+
+namespace {
+
+std::string Rgb(BarColour c) {
+    return std::to_string(c.red) + "," + std::to_string(c.green) + "," + std::to_string(c.blue);
+}
+
+TEST(BarGeometry, SegmentCountFromTheWidth) {
+    EXPECT_LE(BarSegmentCount(0), 0);
+    EXPECT_LE(BarSegmentCount(2), 0);
+    EXPECT_LE(BarSegmentCount(5), 0) << "below 6 pixels no bar";
+    EXPECT_EQ(BarSegmentCount(6), 1);
+    EXPECT_EQ(BarSegmentCount(8), 1);
+    EXPECT_EQ(BarSegmentCount(9), 2);
+    EXPECT_EQ(BarSegmentCount(33), 10);
+    EXPECT_EQ(BarSegmentCount(303), 100);
+    EXPECT_EQ(BarBoxRight(10), 33);
+    EXPECT_EQ(BarSegmentLeft(0), 2);
+    EXPECT_EQ(BarSegmentLeft(9), 29);
+}
+
+TEST(BarColours, GradientOfTenSegments) {
+    // W = 33: u = 10, half = 5.
+    EXPECT_EQ(Rgb(BarGradientColour(0, 10)), "16,255,16");
+    EXPECT_EQ(Rgb(BarGradientColour(1, 10)), "60,252,12"); // (16*4+240)/5, (255*4+240)/5, 64/5
+    EXPECT_EQ(Rgb(BarGradientColour(5, 10)), "240,240,0");
+    EXPECT_EQ(Rgb(BarGradientColour(9, 10)), "252,144,0");
+    EXPECT_EQ(Rgb(BarGradientColour(10, 10)), "255,120,0") << "the peak colour of the last one";
+}
+
+TEST(BarColours, PastTheLastStopTheLinesExtrapolateAndWrap) {
+    // u = 1: half is at least 1, so position 1 is already the orange stop and 2 lies past it.
+    EXPECT_EQ(Rgb(BarGradientColour(0, 1)), "16,255,16");
+    EXPECT_EQ(Rgb(BarGradientColour(1, 1)), "240,240,0");
+    EXPECT_EQ(Rgb(BarGradientColour(2, 1)), "255,120,0");
+    // Position 3: red 240*-1 + 255*2 = 270 -> low 8 bits 14; green 240*-1 + 120*2 = 0.
+    EXPECT_EQ(Rgb(BarGradientColour(3, 1)), "14,0,0");
+    // u = 11, half = 5: the peak of the last segment uses position 11, one past 2 x half.
+    // red (240*-1 + 255*6) / 5 = 258 -> 2; green (240*-1 + 120*6) / 5 = 96.
+    EXPECT_EQ(Rgb(BarGradientColour(11, 11)), "2,96,0");
+    // Negative intermediate results divide toward zero before the low 8 bits are taken:
+    // u = 2, position 5: green (240*-3 + 120*4) / 1 = -240 -> 16.
+    EXPECT_EQ(BarGradientColour(5, 2).green, 16);
+}
+
+TEST(BarColours, HalfStrengthTruncates) {
+    EXPECT_EQ(Rgb(HalfStrength({255, 121, 1})), "127,60,0");
+    EXPECT_EQ(Rgb(HalfStrength({16, 255, 16})), "8,127,8");
+}
+
+TEST(BarCounts, LitCountWithoutOverflow) {
+    // 100 x 3000000000 wraps in 32 bits; the rule halves until it fits.
+    BarCounts big = BarLitCount(3000000000u, 4000000000u, 0, 100);
+    EXPECT_EQ(big.lit, 75u);
+    BarCounts full = BarLitCount(4000000000u, 4000000000u, 4000000000u, 100);
+    EXPECT_EQ(full.lit, 100u);
+    EXPECT_EQ(full.peak, 100u);
+    // The peak is divided by the reduced scale as well.
+    BarCounts withPeak = BarLitCount(3000000000u, 4000000000u, 3600000000u, 100);
+    EXPECT_EQ(withPeak.lit, 75u);
+    EXPECT_EQ(withPeak.peak, 90u);
+    // Small numbers need no halving and truncate.
+    BarCounts small = BarLitCount(7, 10, 9, 10);
+    EXPECT_EQ(small.lit, 7u);
+    EXPECT_EQ(small.peak, 9u);
+    EXPECT_EQ(BarLitCount(0, 10, 10, 10).lit, 0u);
+    EXPECT_EQ(BarLitCount(0, 10, 10, 10).peak, 10u);
+    EXPECT_EQ(BarLitCount(199, 200, 0, 10).lit, 9u);
+    // Largest values: every segment, no endless halving with a scale of 1.
+    EXPECT_EQ(BarLitCount(0xFFFFFFFFu, 0xFFFFFFFFu, 0, 333).lit, 333u);
+    EXPECT_EQ(BarLitCount(1, 1, 1, 50).lit, 50u);
+}
+
+TEST(BarCounts, PeakPositionDoesNotWrapWhereTheValueDoesNot) {
+    // Nothing lit, so nothing is halved: 100 x 4000000000 would wrap 32 bits to a position of 0
+    // and lose the peak mark at the top of the bar.
+    BarCounts top = BarLitCount(0, 4000000000u, 4000000000u, 100);
+    EXPECT_EQ(top.lit, 0u);
+    EXPECT_EQ(top.peak, 100u);
+    // A drive of 100 GB in kilobytes: 50 x 60000000 fits, 50 x 90000000 does not.
+    BarCounts drive = BarLitCount(60000000u, 100000000u, 90000000u, 50);
+    EXPECT_EQ(drive.lit, 30u);
+    EXPECT_EQ(drive.peak, 45u);
+}
+
+TEST(BarCounts, ValuesAndPeaksAboveTheScaleFillTheBoxAndStop) {
+    EXPECT_EQ(BarLitCount(150, 100, 0, 10).lit, 10u);
+    EXPECT_EQ(BarLitCount(5, 100, 300, 10).peak, 10u);
+    EXPECT_EQ(BarLitCount(0xFFFFFFFFu, 1, 0xFFFFFFFFu, 7).lit, 7u);
+    EXPECT_EQ(BarLitCount(0xFFFFFFFFu, 1, 0xFFFFFFFFu, 7).peak, 7u);
+}
+
+TEST(BarCounts, AgreesWithExactArithmeticOverAWideRange) {
+    // The halving drops low bits of value and scale alike, so the count may come out one off
+    // the exact quotient, never more, and never past the last segment.
+    uint64_t seed = 12345;
+    for (int i = 0; i < 20000; ++i) {
+        seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+        const uint32_t scale = static_cast<uint32_t>(seed >> 32) | 1u;
+        const uint32_t value = static_cast<uint32_t>((seed >> 16) % (uint64_t(scale) + 1));
+        const uint32_t u = 1 + static_cast<uint32_t>(seed % 400);
+        const uint64_t exact = uint64_t(u) * value / scale;
+        const uint32_t lit = BarLitCount(value, scale, 0, u).lit;
+        ASSERT_LE(lit, exact + 1) << value << "/" << scale << " u=" << u;
+        ASSERT_GE(lit + 1, exact) << value << "/" << scale << " u=" << u;
+        ASSERT_LE(lit, u);
+    }
+}
+
+} // namespace

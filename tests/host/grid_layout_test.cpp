@@ -1,0 +1,180 @@
+// The band's grid and font-size rules and the cell rectangles.
+#include <gtest/gtest.h>
+
+#include "window/grid_layout.h"
+
+namespace {
+
+struct Layout {
+    int columns;
+    int rows;
+    int cellHeight;
+    int fontHeight;
+};
+
+// A band whose font was never made (cell height 0) in a w x h area.
+Layout Choose(int count, int w, int h) {
+    const GridChoice choice = ChooseGridLayout(count, w, h, 0);
+    EXPECT_TRUE(choice.newFont);
+    return {choice.columns, choice.rows, choice.cellHeight, choice.fontHeight};
+}
+
+TEST(ChooseGrid, TwoToFiveMetersInTypicalBandSizes) {
+    Layout two = Choose(2, 200, 30);
+    EXPECT_EQ(two.columns, 2);
+    EXPECT_EQ(two.rows, 1);
+    EXPECT_EQ(two.cellHeight, 30);
+    EXPECT_EQ(two.fontHeight, 12);
+
+    // The one-row grid's cells are 60 x 24, only twice as wide as high.
+    Layout five = Choose(5, 300, 24);
+    EXPECT_EQ(five.columns, 3);
+    EXPECT_EQ(five.rows, 2);
+    EXPECT_EQ(five.cellHeight, 12);
+    EXPECT_EQ(five.fontHeight, 4);
+
+    Layout three = Choose(3, 60, 60);
+    EXPECT_EQ(three.columns, 1);
+    EXPECT_EQ(three.rows, 3);
+    EXPECT_EQ(three.cellHeight, 20);
+    EXPECT_EQ(three.fontHeight, 8);
+
+    Layout four = Choose(4, 100, 20);
+    EXPECT_EQ(four.columns, 2);
+    EXPECT_EQ(four.rows, 2);
+    EXPECT_EQ(four.cellHeight, 10);
+    EXPECT_EQ(four.fontHeight, 4);
+}
+
+TEST(ChooseGrid, ZeroSizesKeepAOneByOneGridAndTheFont) {
+    for (int w : {0, -5, 300}) {
+        for (int h : {0, -1, 24}) {
+            if (w > 0 && h > 0) {
+                continue;
+            }
+            const GridChoice choice = ChooseGridLayout(5, w, h, 12);
+            EXPECT_EQ(choice.columns, 1) << w << "x" << h;
+            EXPECT_EQ(choice.rows, 1);
+            EXPECT_FALSE(choice.newFont) << "the old font is left alone";
+        }
+    }
+}
+
+TEST(ChooseGrid, TheFontChangesOnlyWithTheCellHeight) {
+    // Same cell height, other width or meter count: same font.
+    EXPECT_FALSE(ChooseGridLayout(2, 200, 30, 30).newFont);
+    EXPECT_FALSE(ChooseGridLayout(1, 900, 30, 30).newFont);
+    EXPECT_FALSE(ChooseGridLayout(5, 300, 24, 12).newFont) << "two rows of 12";
+    // A taller window: a new font, its height clamped.
+    const GridChoice taller = ChooseGridLayout(1, 200, 50, 30);
+    EXPECT_TRUE(taller.newFont);
+    EXPECT_EQ(taller.cellHeight, 50);
+    EXPECT_EQ(taller.fontHeight, 16) << "clamped";
+    const GridChoice low = ChooseGridLayout(1, 200, 9, 30);
+    EXPECT_TRUE(low.newFont);
+    EXPECT_LT(low.fontHeight, MinFontHeight) << "a cell of 9 gets no font";
+}
+
+TEST(ChooseGrid, NoRowStaysEmptyAndTheLastCandidateStands) {
+    // Every grid chosen holds all meters in ceil(n / rows) columns and leaves no row empty.
+    for (int n = 2; n <= 40; ++n) {
+        for (int w : {1, 7, 50, 600, 2000}) {
+            for (int h : {1, 2, 13, 40, 120}) {
+                const GridShape shape = ChooseGridShape(n, w, h);
+                ASSERT_GE(shape.columns * shape.rows, n) << n << " " << w << "x" << h;
+                ASSERT_LT((shape.rows - 1) * shape.columns, n) << "an empty row";
+                ASSERT_EQ(shape.columns, (n + shape.rows - 1) / shape.rows);
+            }
+        }
+    }
+    // A tall, narrow area never finds wide cells: one column of n rows.
+    GridShape column = ChooseGridShape(6, 10, 600);
+    EXPECT_EQ(column.columns, 1);
+    EXPECT_EQ(column.rows, 6);
+    // Rows of zero height stop the search at once: 8 meters in 1000 x 1 stay in one row.
+    GridShape flat = ChooseGridShape(8, 1000, 1);
+    EXPECT_EQ(flat.columns, 8);
+    EXPECT_EQ(flat.rows, 1);
+    // Wide enough in one row: 4 meters of 150 x 40 cells.
+    GridShape row = ChooseGridShape(4, 600, 40);
+    EXPECT_EQ(row.columns, 4);
+    EXPECT_EQ(row.rows, 1);
+    // Exactly three times as wide as high counts (60 / 20 = 3 > 2).
+    GridShape exact = ChooseGridShape(2, 120, 20);
+    EXPECT_EQ(exact.columns, 2);
+    EXPECT_EQ(exact.rows, 1);
+}
+
+TEST(ChooseGrid, OneOrNoMeterTakesTheWholeArea) {
+    for (int n : {0, 1}) {
+        const GridShape shape = ChooseGridShape(n, 300, 24);
+        EXPECT_EQ(shape.columns, 1);
+        EXPECT_EQ(shape.rows, 1);
+    }
+}
+
+TEST(ChooseGrid, FontHeightIsTwoFifthsOfTheCellClampedTo16) {
+    EXPECT_EQ(FontHeightOfCell(9), 3) << "below the minimum: no font";
+    EXPECT_LT(FontHeightOfCell(9), MinFontHeight);
+    EXPECT_EQ(FontHeightOfCell(10), 4);
+    EXPECT_EQ(FontHeightOfCell(20), 8);
+    EXPECT_EQ(FontHeightOfCell(39), 15);
+    EXPECT_EQ(FontHeightOfCell(40), 16);
+    EXPECT_EQ(FontHeightOfCell(41), 16);
+    EXPECT_EQ(FontHeightOfCell(500), 16);
+    EXPECT_EQ(FontHeightOfCell(0), 0);
+}
+
+std::string Cells(int count, int columns, int rows, int w, int h) {
+    std::string text;
+    for (int n = 0; n < count; ++n) {
+        const CellRect c = GridCell(n, columns, rows, w, h);
+        text += "(" + std::to_string(c.left) + "," + std::to_string(c.top) + "," +
+                std::to_string(c.right) + "," + std::to_string(c.bottom) + ")";
+    }
+    return text;
+}
+
+TEST(GridCells, RowsTouchColumnsAreTwoPixelsApartAndTheLastEndsAtTheEdge) {
+    // One cell: the whole area.
+    EXPECT_EQ(Cells(1, 1, 1, 200, 30), "(0,0,200,30)");
+    // Two columns in 200: (202 * 1 / 2) - 2 = 99, next starts at 101, ends at 200.
+    EXPECT_EQ(Cells(2, 2, 1, 200, 30), "(0,0,99,30)(101,0,200,30)");
+    // Five meters in a 3 x 2 grid of 300 x 24; the second row's last cell stays unused.
+    EXPECT_EQ(Cells(5, 3, 2, 300, 24),
+              "(0,0,98,12)(100,0,199,12)(201,0,300,12)(0,12,98,24)(100,12,199,24)");
+    // Uneven rows: 3 rows in 50 pixels are 16, 17 and 17 high and touch.
+    EXPECT_EQ(Cells(3, 1, 3, 60, 50), "(0,0,60,16)(0,16,60,33)(0,33,60,50)");
+    // Three columns in 100: 102 / 3 = 34 per column with its gap.
+    EXPECT_EQ(Cells(3, 3, 1, 100, 20), "(0,0,32,20)(34,0,66,20)(68,0,100,20)");
+}
+
+TEST(GridCells, EveryGridCoversTheAreaWithoutOverlap) {
+    for (int columns = 1; columns <= 9; ++columns) {
+        for (int rows = 1; rows <= 5; ++rows) {
+            const int w = 37 * columns + 11, h = 7 * rows + 3;
+            for (int n = 0; n < columns * rows; ++n) {
+                const CellRect c = GridCell(n, columns, rows, w, h);
+                const int col = n % columns, row = n / columns;
+                if (col + 1 < columns) {
+                    EXPECT_EQ(GridCell(n + 1, columns, rows, w, h).left, c.right + 2);
+                } else {
+                    EXPECT_EQ(c.right, w);
+                }
+                if (row + 1 < rows) {
+                    EXPECT_EQ(GridCell(n + columns, columns, rows, w, h).top, c.bottom);
+                } else {
+                    EXPECT_EQ(c.bottom, h);
+                }
+                if (col == 0) {
+                    EXPECT_EQ(c.left, 0);
+                }
+                if (row == 0) {
+                    EXPECT_EQ(c.top, 0);
+                }
+            }
+        }
+    }
+}
+
+} // namespace
