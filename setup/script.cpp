@@ -56,6 +56,15 @@ size_t InstallFolder(char* value, size_t capacity) {
     return length;
 }
 
+size_t EnvironmentValue(const char* name, char* value, size_t capacity) {
+    char* block = GetEnvironmentStringsA();
+    const size_t size = FindEnvironmentValue(block, name, value, capacity, IsAnsiLeadByte);
+    if (block) {
+        FreeEnvironmentStringsA(block);
+    }
+    return size;
+}
+
 size_t Lookup(void*, ExpandSource source, const char* name, char* value, size_t capacity) {
     switch (source) {
     case ExpandSystemFolder:
@@ -67,7 +76,7 @@ size_t Lookup(void*, ExpandSource source, const char* name, char* value, size_t 
     case ExpandEnvironment:
         break;
     }
-    return GetEnvironmentVariableA(name, value, static_cast<DWORD>(capacity));
+    return EnvironmentValue(name, value, capacity);
 }
 
 } // namespace

@@ -56,6 +56,11 @@ struct ExpandServices {
 // included, counts against capacity; false when it does not fit (output is then unusable).
 bool ExpandText(char* output, size_t capacity, const char* text, const ExpandServices& services);
 
+// The value of a variable in an environment block ("NAME=value" strings, an empty one after the
+// last; names compared without regard to ASCII case), with the lookup's contract above.
+size_t FindEnvironmentValue(const char* block, const char* name, char* value, size_t capacity,
+                            LeadByteTest isLead);
+
 // ---- List sections -----------------------------------------------------------------------------
 
 // Walks the zero-terminated lines of a fetched section; an empty line ends it.

@@ -153,6 +153,32 @@ TEST_F(ExpandTextTest, DoubleByteCharactersMoveAsAUnit) {
     EXPECT_EQ(Expand("%\x83"), "%");
 }
 
+TEST(EnvironmentBlockTest, VariablesByNameInAnyAsciiCase) {
+    const char block[] = "=C:=C:\\\0Path=C:\\WINDOWS\0TEMP=C:\\TEMP\0名前=ソフト表示\0EMPTY=\0";
+    char value[PathCapacity];
+    auto find = [&](const char* name, size_t capacity = sizeof(value)) {
+        return FindEnvironmentValue(block, name, value, capacity, IsLeadCp932);
+    };
+    EXPECT_EQ(find("temp"), 7u);
+    EXPECT_STREQ(value, "C:\\TEMP");
+    EXPECT_EQ(find("PATH"), 10u);
+    // A double-byte value is returned whole, and a double-byte name matches byte for byte.
+    EXPECT_EQ(find("名前"), strlen("ソフト表示"));
+    EXPECT_STREQ(value, "ソフト表示");
+    EXPECT_EQ(find("EMPTY"), 0u);
+    EXPECT_EQ(find("TEM"), 0u);
+    EXPECT_EQ(find("TEMPX"), 0u);
+    EXPECT_EQ(find(""), 0u);
+    // The drive entries that start with "=" belong to no name.
+    EXPECT_EQ(find("=C:"), 0u);
+    // Too long for the buffer: the size it needs, nothing written.
+    strcpy(value, "untouched");
+    EXPECT_EQ(find("TEMP", 7), 8u);
+    EXPECT_STREQ(value, "untouched");
+    EXPECT_EQ(find("TEMP", 8), 7u);
+    EXPECT_EQ(FindEnvironmentValue(nullptr, "TEMP", value, sizeof(value), IsLeadCp932), 0u);
+}
+
 TEST(SetupCommandTest, ProgramNameQuotedOrNot) {
     EXPECT_STREQ(SkipProgramName("\"C:\\Program Files\\setup.exe\" /U x"), " /U x");
     EXPECT_STREQ(SkipProgramName("  setup.exe /u"), " /u");
