@@ -2,8 +2,6 @@
 // message or the restart question.
 #include "setup_state.h"
 
-SetupState setupState;
-
 namespace {
 
 const char* const ScriptName = "SETUP.DAT";

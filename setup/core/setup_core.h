@@ -61,6 +61,13 @@ bool ExpandText(char* output, size_t capacity, const char* text, const ExpandSer
 size_t FindEnvironmentValue(const char* block, const char* name, char* value, size_t capacity,
                             LeadByteTest isLead);
 
+// ---- Uninstall entry ---------------------------------------------------------------------------
+
+// The registry path of the product's uninstall entry under HKEY_LOCAL_MACHINE. False for a title
+// that would name another key: an empty one (the list of all entries itself) or one with a
+// backslash (a key elsewhere in the list), and when the path does not fit.
+bool UninstallKeyName(char* output, size_t capacity, const char* title, LeadByteTest isLead);
+
 // ---- List sections -----------------------------------------------------------------------------
 
 // Walks the zero-terminated lines of a fetched section; an empty line ends it.

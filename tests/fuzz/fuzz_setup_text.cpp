@@ -50,6 +50,8 @@ void CheckSection(const uint8_t* data, size_t size) {
         std::vector<char> whole(PathCapacity);
         CopyListLine(line, whole.data(), whole.size(), IsLeadCp932);
         ParseSetupCommand(SkipProgramName(line));
+        std::vector<char> key(PathCapacity);
+        UninstallKeyName(key.data(), key.size(), line, IsLeadCp932);
         std::vector<char> value(PathCapacity);
         FindEnvironmentValue(buffer.data(), line, value.data(), value.size(), IsLeadCp932);
     }

@@ -179,6 +179,21 @@ TEST(EnvironmentBlockTest, VariablesByNameInAnyAsciiCase) {
     EXPECT_EQ(FindEnvironmentValue(nullptr, "TEMP", value, sizeof(value), IsLeadCp932), 0u);
 }
 
+TEST(UninstallKeyTest, NamesOnlyTheProductsOwnKey) {
+    char key[PathCapacity];
+    ASSERT_TRUE(UninstallKeyName(key, sizeof(key), "Veltrim ソフト", IsLeadCp932));
+    EXPECT_STREQ(key, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Veltrim ソフト");
+    // The trail byte 0x5C of a double-byte character is no separator.
+    EXPECT_TRUE(UninstallKeyName(key, sizeof(key), "ソ", IsLeadCp932));
+    // An empty title would name the list of every product's entry.
+    EXPECT_FALSE(UninstallKeyName(key, sizeof(key), "", IsLeadCp932));
+    EXPECT_FALSE(UninstallKeyName(key, sizeof(key), "\\", IsLeadCp932));
+    EXPECT_FALSE(UninstallKeyName(key, sizeof(key), "Other\\Product", IsLeadCp932));
+    // Bounded by the buffer: the parent path alone is 52 bytes.
+    EXPECT_TRUE(UninstallKeyName(key, 54, "V", IsLeadCp932));
+    EXPECT_FALSE(UninstallKeyName(key, 53, "V", IsLeadCp932));
+}
+
 TEST(SetupCommandTest, ProgramNameQuotedOrNot) {
     EXPECT_STREQ(SkipProgramName("\"C:\\Program Files\\setup.exe\" /U x"), " /U x");
     EXPECT_STREQ(SkipProgramName("  setup.exe /u"), " /u");
