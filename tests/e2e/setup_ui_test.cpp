@@ -66,6 +66,17 @@ TEST_F(SetupUiTest, OpeningDialogInInstallModeAndCancel) {
     EXPECT_EQ(setup.WaitForExit(), 0u);
 }
 
+TEST_F(SetupUiTest, MissingScriptGivesAnEmptyTitleAndText) {
+    SetupFolder folder("vt-e2e-noscript");
+    SetupProcess setup(folder.path + "setup.exe", "");
+    HWND intro = WaitForWindow(setup, "のセットアップ");
+    ASSERT_NE(intro, nullptr) << "no opening dialog without a script";
+    EXPECT_EQ(ItemText(intro, 1000), "");
+    // Escape arrives as Cancel.
+    PostMessageA(intro, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_EQ(setup.WaitForExit(), 0u);
+}
+
 TEST_F(SetupUiTest, SecondInstanceIsRefusedWhileTheFirstRuns) {
     SetupFolder folder("vt-e2e-twice");
     folder.WriteScript(Script);
