@@ -30,9 +30,9 @@ struct Services16 {
     FARPROC qtThunk;
 };
 
-// GetProcAddress of Windows 95/98 refuses kernel32's ordinal-only exports, so the export
+// GetProcAddress of Windows 95/98 refuses kernel32's ordinal-only exports, so there the export
 // directory is read directly.
-FARPROC KernelOrdinal(HMODULE kernel, WORD ordinal) {
+FARPROC ExportDirectoryEntry(HMODULE kernel, WORD ordinal) {
     const BYTE* base = reinterpret_cast<const BYTE*>(kernel);
     const IMAGE_DOS_HEADER* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
     const IMAGE_NT_HEADERS* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
@@ -56,6 +56,11 @@ FARPROC KernelOrdinal(HMODULE kernel, WORD ordinal) {
     return reinterpret_cast<FARPROC>(const_cast<BYTE*>(base) + address);
 }
 
+FARPROC KernelOrdinal(HMODULE kernel, WORD ordinal) {
+    FARPROC function = GetProcAddress(kernel, MAKEINTRESOURCEA(ordinal));
+    return function ? function : ExportDirectoryEntry(kernel, ordinal);
+}
+
 // Only a kernel that exports the flat thunk by name has the 16-bit services behind the
 // ordinals; on NT-family Windows the same ordinals are unrelated functions.
 bool Find16BitServices(Services16& services) {
@@ -64,11 +69,13 @@ bool Find16BitServices(Services16& services) {
         return false;
     }
     services.qtThunk = GetProcAddress(kernel, "QT_Thunk");
+    if (!services.qtThunk) {
+        return false;
+    }
     services.loadLibrary16 = As<LoadLibrary16Function>(KernelOrdinal(kernel, 35));
     services.freeLibrary16 = As<FreeLibrary16Function>(KernelOrdinal(kernel, 36));
     services.getProcAddress16 = As<GetProcAddress16Function>(KernelOrdinal(kernel, 37));
-    return services.qtThunk && services.loadLibrary16 && services.freeLibrary16 &&
-           services.getProcAddress16;
+    return services.loadLibrary16 && services.freeLibrary16 && services.getProcAddress16;
 }
 
 } // namespace
