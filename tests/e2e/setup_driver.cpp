@@ -37,6 +37,11 @@ std::string ProgramFolder() {
 
 } // namespace
 
+std::string& Transcript() {
+    static std::string transcript;
+    return transcript;
+}
+
 SetupFolder::SetupFolder(const char* name) {
     char temp[MAX_PATH];
     GetTempPathA(sizeof(temp), temp);
@@ -105,6 +110,7 @@ HWND WaitForWindow(const SetupProcess& process, const char* caption, HWND exclud
         WindowSearch search = {process.info.dwProcessId, caption, excluded, nullptr};
         EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
         if (search.found) {
+            Transcript() += "window \"" + WindowText(search.found) + "\"\n";
             return search.found;
         }
         if (WaitForSingleObject(process.info.hProcess, PollInterval) == WAIT_OBJECT_0) {
@@ -137,7 +143,9 @@ std::string ItemText(HWND dialog, int id) {
 }
 
 std::string MessageText(HWND box) {
-    return ItemText(box, 0xFFFF);
+    const std::string text = ItemText(box, 0xFFFF);
+    Transcript() += "  text \"" + text + "\"\n";
+    return text;
 }
 
 void Press(HWND dialog, int id) {

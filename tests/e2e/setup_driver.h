@@ -32,6 +32,9 @@ HWND WaitForWindow(const SetupProcess& process, const char* caption, HWND exclud
 // Waits until the window is gone; false when it is still there after ten seconds.
 bool WaitForWindowGone(HWND window);
 
+// What the driver saw, in order: each window found ("caption") and each message read.
+std::string& Transcript();
+
 std::string WindowText(HWND window);
 std::string ItemText(HWND dialog, int id);
 // The text of a message box (its static control 0xFFFF).

@@ -2,6 +2,8 @@
 // restart question, each found by caption and compared byte for byte in code page 932.
 #include <gtest/gtest.h>
 
+#include <stdio.h>
+
 #include <string>
 
 #include "setup_driver.h"
@@ -40,6 +42,13 @@ class SetupUiTest : public ::testing::Test {
     void SetUp() override {
         // The driver's environment reaches setup.exe, whose script names this variable.
         SetEnvironmentVariableA("VT_E2E_NAME", "ソフト表示");
+        Transcript().clear();
+    }
+    void TearDown() override {
+        // On failure, what setup.exe showed (code page 932).
+        if (HasFailure()) {
+            printf("%s", Transcript().c_str());
+        }
     }
 };
 
