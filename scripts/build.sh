@@ -19,3 +19,7 @@ mkdir -p "$build"
 configure_and_build host -DCMAKE_BUILD_TYPE=Debug
 configure_and_build win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake"
 configure_and_build win64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-x86_64.cmake"
+# libFuzzer targets (clang) for the installer's parsers: a project of their own.
+cmake -S "$root/tests/fuzz" -B "$build/fuzz" -G Ninja -DCMAKE_CXX_COMPILER=clang++ \
+  >"$build/fuzz.configure.log" 2>&1 || { cat "$build/fuzz.configure.log"; exit 1; }
+cmake --build "$build/fuzz" -j "$jobs"

@@ -25,5 +25,15 @@ ctest --test-dir "$build/win32" --output-on-failure || status=1
 GTEST_OUTPUT="xml:Z:${results//\//\\}\\win64\\" ctest --test-dir "$build/win64" \
   --output-on-failure || status=1
 
+# Each fuzz target for a bounded time; a crash or sanitizer report fails the run.
+fuzzers=0
+for fuzzer in "$build"/fuzz/fuzz_*; do
+  [ -x "$fuzzer" ] || continue
+  fuzzers=$((fuzzers + 1))
+  "$fuzzer" -max_total_time="${VT_FUZZ_SECONDS:-15}" >"$results/$(basename "$fuzzer").log" 2>&1 ||
+    { tail -40 "$results/$(basename "$fuzzer").log"; status=1; }
+done
+echo "fuzz targets: $fuzzers run for ${VT_FUZZ_SECONDS:-15} s each"
+
 bash "$root/scripts/test-summary.sh" "$results" || status=1
 exit $status

@@ -1,0 +1,97 @@
+// The installer's text rules that need no Windows call: the command line, the expansion of
+// script values and the splitting of list sections. Compiled into setup.exe and the native tests.
+#pragma once
+
+#include <stddef.h>
+
+// Buffer sizes of the installer: a path holds at most 259 bytes and its terminator.
+const size_t PathCapacity = 260;
+const size_t ListSectionCapacity = 16384;
+// What the profile reader reports for a section that did not fit into ListSectionCapacity.
+const size_t ListSectionCutOff = ListSectionCapacity - 2;
+
+// Whether a byte starts a double-byte character in the ANSI code page.
+typedef bool (*LeadByteTest)(unsigned char byte);
+
+// ---- Command line ----------------------------------------------------------------------------
+
+enum SetupMode {
+    SetupInstall,   // no switch: install from the program's own folder
+    SetupRelaunch,  // "/u": copy the program to a temporary file and start that copy
+    SetupUninstall, // "/U": carry out the uninstall with the script named after the switch
+};
+
+struct SetupCommand {
+    SetupMode mode;
+    const char* scriptPath; // points into the parsed text; empty in install mode
+};
+
+// The arguments that follow the program name (quoted or not) of a full command line.
+const char* SkipProgramName(const char* commandLine);
+// Chooses the mode from the arguments; only the first two characters count, the third is
+// skipped unseen and the rest, blanks included, is the script path.
+SetupCommand ParseSetupCommand(const char* arguments);
+
+// ---- Text expansion ----------------------------------------------------------------------------
+
+enum ExpandSource {
+    ExpandSystemFolder,  // keyword "winsys"
+    ExpandProgramFiles,  // keyword "program"
+    ExpandInstallFolder, // keyword "setup"
+    ExpandEnvironment,   // any other name, and the fallback of an empty keyword value
+};
+
+// Reads one value into value (capacity bytes) and returns its length without the terminator;
+// 0 when it is empty or missing, capacity or more when it did not fit.
+typedef size_t (*ExpandLookup)(void* context, ExpandSource source, const char* name, char* value,
+                               size_t capacity);
+
+struct ExpandServices {
+    LeadByteTest isLeadByte;
+    ExpandLookup lookup;
+    void* context;
+};
+
+// Expands escapes and %keyword% groups of text into output. Every byte written, the terminator
+// included, counts against capacity; false when it does not fit (output is then unusable).
+bool ExpandText(char* output, size_t capacity, const char* text, const ExpandServices& services);
+
+// The value of a variable in an environment block ("NAME=value" strings, an empty one after the
+// last; names compared without regard to ASCII case), with the lookup's contract above.
+size_t FindEnvironmentValue(const char* block, const char* name, char* value, size_t capacity,
+                            LeadByteTest isLead);
+
+// ---- Uninstall entry ---------------------------------------------------------------------------
+
+// The registry path of the product's uninstall entry under HKEY_LOCAL_MACHINE. False for a title
+// that would name another key: an empty one (the list of all entries itself) or one with a
+// backslash (a key elsewhere in the list), and when the path does not fit.
+bool UninstallKeyName(char* output, size_t capacity, const char* title, LeadByteTest isLead);
+
+// ---- List sections -----------------------------------------------------------------------------
+
+// Walks the zero-terminated lines of a fetched section; an empty line ends it.
+struct SectionReader {
+    const char* next;
+    const char* end;
+};
+
+// A reader over buffer as the profile reader filled it (fetched bytes without the final zero);
+// a section that was cut off reads as empty.
+SectionReader ReadSection(const char* buffer, size_t capacity, size_t fetched);
+// The next line, or null after the last.
+const char* NextSectionLine(SectionReader& reader);
+
+enum ListLineStatus {
+    ListLineOk,
+    ListLineNoSeparator,    // a file line without "="
+    ListLineExtraSeparator, // a file line with a second "="
+    ListLineTooLong,        // a part longer than capacity - 1 bytes
+};
+
+// Copies a whole line (a double-byte character moves as a unit; a lead byte left without its
+// follower at the end is dropped).
+ListLineStatus CopyListLine(const char* line, char* output, size_t capacity, LeadByteTest isLead);
+// Splits an "Install.files" line into destination and source at its "=".
+ListLineStatus SplitFileLine(const char* line, char* destination, size_t destinationCapacity,
+                             char* source, size_t sourceCapacity, LeadByteTest isLead);

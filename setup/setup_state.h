@@ -1,0 +1,88 @@
+// The installer's process-wide state and the operations that its start-up, runs and dialogs share.
+#pragma once
+
+#include <windows.h>
+
+#include "core/setup_core.h"
+
+const size_t ExplanationCapacity = 2048;
+
+struct SetupState {
+    HINSTANCE instance;
+    bool uninstallMode;
+    bool restartNeeded;
+    char scriptPath[PathCapacity];
+    char title[PathCapacity];
+    char explanation[ExplanationCapacity];
+    char installFolder[PathCapacity]; // what the keyword "setup" expands to; empty until a run sets
+                                      // it
+};
+
+extern SetupState setupState;
+
+// The only exception type of the installer, thrown by the file copy and caught per file.
+enum EErrorCode {
+    InternalError = 0,
+    FolderNotCreated = 1,
+};
+
+// ---- Script (script.cpp) -----------------------------------------------------------------------
+
+// A key of the script with the buffer its text is read into and, for an expanded key, the
+// buffer it expands into (0: used as read).
+struct ScriptKey {
+    const char* section;
+    const char* name;
+    size_t readCapacity;
+    size_t expandCapacity;
+};
+
+extern const ScriptKey KeyTitle;
+extern const ScriptKey KeyInstallExplanation;
+extern const ScriptKey KeyUninstallExplanation;
+extern const ScriptKey KeyDefaultInstallFolder;
+extern const ScriptKey KeyRunAfterCopy;
+extern const ScriptKey KeyReadyUninstall;
+extern const ScriptKey KeyPrompt;
+extern const ScriptKey KeyRunBeforeDelete;
+
+// The value of key in the script at setupState.scriptPath, expanded when the key is; a missing
+// script or key reads as empty. False when the expansion did not fit; output is then empty.
+bool ReadScriptValue(const ScriptKey& key, char* output, size_t capacity);
+// An integer key; 0 when missing.
+UINT ReadScriptNumber(const char* section, const char* name);
+// Fetches a list section into buffer (ListSectionCapacity bytes); a section that did not fit
+// reads as empty.
+SectionReader ReadListSection(const char* section, char* buffer);
+// ExpandText with the platform's lookups; on failure output holds the empty text.
+bool ExpandScriptText(char* output, size_t capacity, const char* text);
+bool IsAnsiLeadByte(unsigned char byte);
+
+// ---- Messages and dialogs (messages.cpp, dialogs.cpp) -------------------------------------------
+
+// Formats with wvsprintfA and shows a message box. Text from outside (a script value) goes in
+// as an argument of "%s", never as the format.
+int MessageBoxFormat(HWND owner, UINT flags, const char* caption, const char* format, ...);
+// A fixed text with caption "セットアップエラー" and the error icon, no owner.
+void ShowSetupError(const char* text);
+// The message for a file-copy failure.
+void ShowErrorCode(EErrorCode code);
+
+// The opening dialog: true for OK.
+bool IntroDialog();
+// The destination dialog on installFolder: true when the user confirmed a folder.
+bool DestinationDialog();
+
+// ---- Restart (restart.cpp) ----------------------------------------------------------------------
+
+// Asks to restart Windows to complete the run and restarts on Yes.
+void RestartWindows(bool uninstallMode);
+// Where Windows carries out no WININIT.INI: hands its [rename] lines to the platform's pending
+// renames and removes them from the file. False when a line could not be handed over.
+bool TransferPendingRenames(const char* wininitPath);
+
+// ---- Runs (runs.cpp) ----------------------------------------------------------------------------
+
+bool RunInstall();
+bool RunUninstall(const char* scriptPath);
+void RelaunchForUninstall(const char* scriptPath);

@@ -1,0 +1,163 @@
+#include "setup_driver.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const DWORD WaitLimit = 10000;
+const DWORD PollInterval = 20;
+
+struct WindowSearch {
+    DWORD processId;
+    const char* caption;
+    HWND excluded;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
+    WindowSearch& search = *reinterpret_cast<WindowSearch*>(parameter);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    if (processId != search.processId || !IsWindowVisible(window) || window == search.excluded) {
+        return TRUE;
+    }
+    if (search.caption && WindowText(window) != search.caption) {
+        return TRUE;
+    }
+    search.found = window;
+    return FALSE;
+}
+
+std::string ProgramFolder() {
+    char path[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof(path));
+    std::string folder(path, length);
+    return folder.substr(0, folder.find_last_of("\\/") + 1);
+}
+
+} // namespace
+
+std::string& Transcript() {
+    static std::string transcript;
+    return transcript;
+}
+
+SetupFolder::SetupFolder(const char* name) {
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof(temp), temp);
+    path = std::string(temp) + name + "\\";
+    CreateDirectoryA(path.c_str(), nullptr);
+    EXPECT_TRUE(
+        CopyFileA((ProgramFolder() + "setup.exe").c_str(), (path + "setup.exe").c_str(), FALSE));
+}
+
+SetupFolder::~SetupFolder() {
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((path + "*").c_str(), &entry);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            DeleteFileA((path + entry.cFileName).c_str());
+        } while (FindNextFileA(find, &entry));
+        FindClose(find);
+    }
+    RemoveDirectoryA(path.c_str());
+}
+
+void SetupFolder::WriteScript(const std::string& content, const char* fileName) const {
+    HANDLE file = CreateFileA((path + fileName).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+    CloseHandle(file);
+    EXPECT_EQ(written, content.size());
+}
+
+SetupProcess::SetupProcess(const std::string& program, const std::string& arguments) {
+    std::string commandLine = "\"" + program + "\"" + arguments;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &info)) {
+        ADD_FAILURE() << "setup.exe did not start: " << GetLastError();
+        info = {};
+    }
+}
+
+SetupProcess::~SetupProcess() {
+    if (!info.hProcess) {
+        return;
+    }
+    if (WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT) {
+        TerminateProcess(info.hProcess, 1);
+        WaitForSingleObject(info.hProcess, WaitLimit);
+    }
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+}
+
+DWORD SetupProcess::WaitForExit(DWORD milliseconds) const {
+    if (WaitForSingleObject(info.hProcess, milliseconds) != WAIT_OBJECT_0) {
+        return STILL_ACTIVE;
+    }
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(info.hProcess, &code);
+    return code;
+}
+
+HWND WaitForWindow(const SetupProcess& process, const char* caption, HWND excluded) {
+    for (DWORD waited = 0; waited < WaitLimit; waited += PollInterval) {
+        WindowSearch search = {process.info.dwProcessId, caption, excluded, nullptr};
+        EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+        if (search.found) {
+            Transcript() += "window \"" + WindowText(search.found) + "\"\n";
+            return search.found;
+        }
+        if (WaitForSingleObject(process.info.hProcess, PollInterval) == WAIT_OBJECT_0) {
+            return nullptr;
+        }
+    }
+    return nullptr;
+}
+
+bool WaitForWindowGone(HWND window) {
+    for (DWORD waited = 0; waited < WaitLimit; waited += PollInterval) {
+        if (!IsWindow(window) || !IsWindowVisible(window)) {
+            return true;
+        }
+        Sleep(PollInterval);
+    }
+    return false;
+}
+
+std::string WindowText(HWND window) {
+    char text[4096];
+    const int length = GetWindowTextA(window, text, sizeof(text));
+    return std::string(text, length > 0 ? length : 0);
+}
+
+std::string ItemText(HWND dialog, int id) {
+    char text[4096];
+    const UINT length = GetDlgItemTextA(dialog, id, text, sizeof(text));
+    return std::string(text, length);
+}
+
+std::string MessageText(HWND box) {
+    const std::string text = ItemText(box, 0xFFFF);
+    Transcript() += "  text \"" + text + "\"\n";
+    return text;
+}
+
+void Press(HWND dialog, int id) {
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+HWND FocusOf(HWND window) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof(info);
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) {
+        return nullptr;
+    }
+    return info.hwndFocus;
+}

@@ -1,0 +1,45 @@
+// Drives setup.exe from outside: starts it, finds its windows by caption, reads and answers them.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// A folder of its own under the temporary folder, with a copy of setup.exe; removed at the end.
+struct SetupFolder {
+    std::string path; // with a trailing backslash
+    explicit SetupFolder(const char* name);
+    ~SetupFolder();
+    // Writes SETUP.DAT (bytes as given, code page 932) into the folder.
+    void WriteScript(const std::string& content, const char* fileName = "SETUP.DAT") const;
+};
+
+// One running setup.exe; terminated at the end if it is still running.
+struct SetupProcess {
+    PROCESS_INFORMATION info = {};
+    SetupProcess(const std::string& program, const std::string& arguments);
+    ~SetupProcess();
+    bool Started() const {
+        return info.hProcess != nullptr;
+    }
+    // The exit code, or STILL_ACTIVE when it did not end within the time.
+    DWORD WaitForExit(DWORD milliseconds = 10000) const;
+};
+
+// A visible top-level window of the process with this caption (any caption but the excluded
+// window's when caption is null), waited for up to ten seconds; null when none came.
+HWND WaitForWindow(const SetupProcess& process, const char* caption, HWND excluded = nullptr);
+// Waits until the window is gone; false when it is still there after ten seconds.
+bool WaitForWindowGone(HWND window);
+
+// What the driver saw, in order: each window found ("caption") and each message read.
+std::string& Transcript();
+
+std::string WindowText(HWND window);
+std::string ItemText(HWND dialog, int id);
+// The text of a message box (its static control 0xFFFF).
+std::string MessageText(HWND box);
+// Presses a button as a click would: the dialog receives its command.
+void Press(HWND dialog, int id);
+// The control that has the keyboard focus in the window's thread.
+HWND FocusOf(HWND window);
