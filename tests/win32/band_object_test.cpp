@@ -375,3 +375,175 @@ TEST(ReadyUninstall, AnswersNoWhileAnyBandWindowIsAChildSomewhere) {
 }
 
 } // namespace
+
+namespace {
+
+// A host's site: its strip window, and what the band told it about focus.
+struct TestSite : IOleWindow, IInputObjectSite {
+    HWND strip = nullptr;
+    bool offerWindow = true;
+    bool offerInputSite = true;
+    std::vector<BOOL> focusChanges;
+    LONG refs = 1;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+        *ppv = nullptr;
+        if (IsEqualIID(riid, IID_IUnknown)) {
+            *ppv = static_cast<IOleWindow*>(this);
+        } else if (IsEqualIID(riid, IID_IOleWindow) && offerWindow) {
+            *ppv = static_cast<IOleWindow*>(this);
+        } else if (IsEqualIID(riid, IID_IInputObjectSite) && offerInputSite) {
+            *ppv = static_cast<IInputObjectSite*>(this);
+        } else {
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override {
+        return ++refs;
+    }
+    ULONG STDMETHODCALLTYPE Release() override {
+        return --refs;
+    }
+    HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) override {
+        *window = strip;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE OnFocusChangeIS(IUnknown*, BOOL focus) override {
+        focusChanges.push_back(focus);
+        return S_OK;
+    }
+};
+
+struct HostWindows {
+    HWND frame;
+    HWND strip;
+    HostWindows() {
+        frame = CreateWindowExA(0, "STATIC", "host", WS_POPUP | WS_VISIBLE, 0, 0, 300, 30, nullptr,
+                                nullptr, GetModuleHandleA(nullptr), nullptr);
+        strip = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 0, 0, 300, 30, frame,
+                                nullptr, GetModuleHandleA(nullptr), nullptr);
+    }
+    ~HostWindows() {
+        DestroyWindow(frame);
+    }
+};
+
+IObjectWithSite* WithSite(IDeskBand* band) {
+    IObjectWithSite* withSite = nullptr;
+    band->QueryInterface(IID_IObjectWithSite, reinterpret_cast<void**>(&withSite));
+    return withSite;
+}
+
+std::string ClassOf(HWND window) {
+    char name[64] = "";
+    GetClassNameA(window, name, sizeof(name));
+    return name;
+}
+
+TEST(MeterBandSite, SiteGivesTheWindowWhichOutlivesTheSiteAndCloseRemovesIt) {
+    HostWindows host;
+    TestSite site;
+    site.strip = host.strip;
+    IDeskBand* band = NewBand();
+    IObjectWithSite* withSite = WithSite(band);
+
+    ASSERT_EQ(withSite->SetSite(static_cast<IOleWindow*>(&site)), S_OK);
+    HWND window = nullptr;
+    ASSERT_EQ(band->GetWindow(&window), S_OK);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(GetParent(window), host.strip);
+    EXPECT_EQ(ClassOf(window), "VeltrimClass");
+    EXPECT_FALSE(IsWindowVisible(window)) << "created hidden; the host shows it";
+    EXPECT_EQ(Dll().ready(), FALSE) << "a band on the strip: not ready to uninstall";
+
+    IInputObjectSite* held = nullptr;
+    ASSERT_EQ(withSite->GetSite(IID_IInputObjectSite, reinterpret_cast<void**>(&held)), S_OK);
+    EXPECT_EQ(held, static_cast<IInputObjectSite*>(&site));
+    held->Release();
+
+    EXPECT_EQ(band->ShowDW(TRUE), S_OK);
+    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_EQ(band->ShowDW(FALSE), S_OK);
+    EXPECT_FALSE(IsWindowVisible(window));
+
+    // Focus reaches the site both ways.
+    IInputObject* input = nullptr;
+    ASSERT_EQ(band->QueryInterface(IID_IInputObject, reinterpret_cast<void**>(&input)), S_OK);
+    band->ShowDW(TRUE);
+    EXPECT_EQ(input->UIActivateIO(TRUE, nullptr), S_OK);
+    EXPECT_EQ(input->HasFocusIO(), S_OK);
+    SetFocus(host.frame);
+    EXPECT_EQ(input->HasFocusIO(), S_FALSE);
+    ASSERT_EQ(site.focusChanges.size(), 2u);
+    EXPECT_EQ(site.focusChanges[0], TRUE);
+    EXPECT_EQ(site.focusChanges[1], FALSE);
+    input->Release();
+
+    // Without a site the window stays; another site keeps it and is taken.
+    EXPECT_EQ(withSite->SetSite(nullptr), S_OK);
+    EXPECT_TRUE(IsWindow(window));
+    void* none = reinterpret_cast<void*>(1);
+    EXPECT_EQ(withSite->GetSite(IID_IUnknown, &none), E_FAIL);
+    EXPECT_EQ(none, nullptr);
+    TestSite second;
+    second.strip = host.strip;
+    ASSERT_EQ(withSite->SetSite(static_cast<IOleWindow*>(&second)), S_OK);
+    HWND again = nullptr;
+    band->GetWindow(&again);
+    EXPECT_EQ(again, window);
+    ASSERT_EQ(withSite->GetSite(IID_IInputObjectSite, reinterpret_cast<void**>(&held)), S_OK);
+    EXPECT_EQ(held, static_cast<IInputObjectSite*>(&second));
+    held->Release();
+
+    EXPECT_EQ(band->CloseDW(0), S_OK);
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(band->GetWindow(&again), S_OK);
+    EXPECT_EQ(again, nullptr);
+    EXPECT_EQ(band->CloseDW(0), S_OK);
+    EXPECT_EQ(Dll().ready(), TRUE) << "the band is gone: uninstalling may go on";
+
+    withSite->SetSite(nullptr);
+    withSite->Release();
+    EXPECT_EQ(band->Release(), 0u);
+    EXPECT_EQ(site.refs, 1) << "every reference the band took on the site was given back";
+    EXPECT_EQ(second.refs, 1);
+}
+
+TEST(MeterBandSite, SitesWithoutAWindowOrInputSiteAreRefused) {
+    HostWindows host;
+    IDeskBand* band = NewBand();
+    IObjectWithSite* withSite = WithSite(band);
+
+    TestSite noWindow;
+    noWindow.offerWindow = false;
+    EXPECT_EQ(withSite->SetSite(static_cast<IOleWindow*>(&noWindow)), E_FAIL);
+    HWND window = reinterpret_cast<HWND>(1);
+    band->GetWindow(&window);
+    EXPECT_EQ(window, nullptr);
+
+    TestSite nullWindow; // offers IOleWindow, but has no window to give
+    EXPECT_EQ(withSite->SetSite(static_cast<IOleWindow*>(&nullWindow)), E_FAIL);
+    band->GetWindow(&window);
+    EXPECT_EQ(window, nullptr);
+
+    TestSite noInputSite;
+    noInputSite.strip = host.strip;
+    noInputSite.offerInputSite = false;
+    EXPECT_EQ(withSite->SetSite(static_cast<IOleWindow*>(&noInputSite)), E_FAIL);
+    band->GetWindow(&window);
+    EXPECT_NE(window, nullptr) << "the window is made before the input site is asked for";
+    void* none = reinterpret_cast<void*>(1);
+    EXPECT_EQ(withSite->GetSite(IID_IUnknown, &none), E_FAIL);
+
+    band->CloseDW(0);
+    withSite->Release();
+    EXPECT_EQ(band->Release(), 0u);
+    EXPECT_EQ(noWindow.refs + nullWindow.refs + noInputSite.refs, 3);
+}
+
+} // namespace
