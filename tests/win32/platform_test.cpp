@@ -3,7 +3,10 @@
 
 #include <windows.h>
 
+#include <stdio.h>
+
 #include <string>
+#include <vector>
 
 #include "win32_test_support.h"
 
@@ -71,6 +74,47 @@ TEST(Rsrc32StandIn, AnswersFreePercentagesForTheThreeHeaps) {
     }
     EXPECT_LE(function(0), function(1)) << "system resources are the lower of the heaps";
     FreeLibrary(module);
+}
+
+std::vector<unsigned char> FileBytes(const std::string& path) {
+    std::vector<unsigned char> bytes;
+    FILE* in = fopen(path.c_str(), "rb");
+    if (!in) {
+        return bytes;
+    }
+    int c;
+    while ((c = fgetc(in)) != EOF) {
+        bytes.push_back(static_cast<unsigned char>(c));
+    }
+    fclose(in);
+    return bytes;
+}
+
+TEST(BandHost, ShowsTheRegisteredBandKeepsItsStateAndWritesAScreenshot) {
+    const std::string dll = PlatformFolder() + "..\\band\\vt.dll";
+    const std::string state = PlatformFolder() + "bandhost-test-state.bin";
+    const std::string shot = PlatformFolder() + "bandhost-test.png";
+    DeleteFileA(state.c_str());
+    DeleteFileA(shot.c_str());
+    ASSERT_EQ(RunAndWait("regsvr32.exe /s \"" + dll + "\""), 0u);
+
+    const std::string host = "\"" + PlatformFolder() + "bandhost.exe\" /state \"" + state + "\"";
+    ASSERT_EQ(RunAndWait(host + " /default /exit 2 /screenshot \"" + shot + "\""), 0u);
+    const std::vector<unsigned char> saved = FileBytes(state);
+    // Four meters: processor usage, memory load, free physical memory and drive C:.
+    ASSERT_EQ(saved.size(), 24u + (15 + 25) + (11 + 25) + (16 + 25) + (9 + 25));
+    const std::vector<unsigned char> png = FileBytes(shot);
+    ASSERT_GT(png.size(), 8u);
+    EXPECT_EQ(png[1], 'P');
+
+    // The next start restores the band from the file and saves it unchanged.
+    ASSERT_EQ(RunAndWait(host + " /exit 1"), 0u);
+    EXPECT_EQ(FileBytes(state), saved);
+
+    ASSERT_EQ(RunAndWait("regsvr32.exe /s /u \"" + dll + "\""), 0u);
+    EXPECT_NE(RunAndWait(host + " /exit 1"), 0u) << "an unregistered band cannot be hosted";
+    DeleteFileA(state.c_str());
+    DeleteFileA(shot.c_str());
 }
 
 } // namespace
