@@ -30,8 +30,14 @@ fuzzers=0
 for fuzzer in "$build"/fuzz/fuzz_*; do
   [ -x "$fuzzer" ] || continue
   fuzzers=$((fuzzers + 1))
-  "$fuzzer" -max_total_time="${VT_FUZZ_SECONDS:-15}" >"$results/$(basename "$fuzzer").log" 2>&1 ||
-    { tail -40 "$results/$(basename "$fuzzer").log"; status=1; }
+  # A target with seeds in tests/fuzz/corpus/NAME starts from a copy of them.
+  name=$(basename "$fuzzer")
+  corpus=$results/corpus/$name
+  mkdir -p "$corpus"
+  seeds=$root/tests/fuzz/corpus/${name#fuzz_}
+  if [ -d "$seeds" ]; then cp "$seeds"/* "$corpus"/; fi
+  "$fuzzer" -max_total_time="${VT_FUZZ_SECONDS:-15}" "$corpus" >"$results/$name.log" 2>&1 ||
+    { tail -40 "$results/$name.log"; status=1; }
 done
 echo "fuzz targets: $fuzzers run for ${VT_FUZZ_SECONDS:-15} s each"
 

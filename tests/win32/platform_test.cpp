@@ -90,6 +90,52 @@ std::vector<unsigned char> FileBytes(const std::string& path) {
     return bytes;
 }
 
+// Pixels (0xRRGGBB) of a PNG as the band's tools write it: 8-bit RGB in stored deflate blocks.
+bool ReadStoredPng(const std::vector<unsigned char>& png, int* width, int* height,
+                   std::vector<uint32_t>* pixels) {
+    std::vector<unsigned char> zlib;
+    size_t at = 8;
+    auto number = [&png](size_t i) {
+        return uint32_t(png[i]) << 24 | uint32_t(png[i + 1]) << 16 | uint32_t(png[i + 2]) << 8 |
+               png[i + 3];
+    };
+    while (at + 12 <= png.size()) {
+        const uint32_t length = number(at);
+        const std::string type(png.begin() + at + 4, png.begin() + at + 8);
+        if (at + 12 + length > png.size()) {
+            return false;
+        }
+        if (type == "IHDR") {
+            *width = static_cast<int>(number(at + 8));
+            *height = static_cast<int>(number(at + 12));
+        } else if (type == "IDAT") {
+            zlib.insert(zlib.end(), png.begin() + at + 8, png.begin() + at + 8 + length);
+        }
+        at += 12 + length;
+    }
+    std::vector<unsigned char> raw;
+    for (size_t i = 2; i + 5 <= zlib.size();) {
+        const bool last = zlib[i] & 1;
+        const size_t block = zlib[i + 1] | zlib[i + 2] << 8;
+        raw.insert(raw.end(), zlib.begin() + i + 5, zlib.begin() + i + 5 + block);
+        i += 5 + block;
+        if (last) {
+            break;
+        }
+    }
+    const size_t stride = 1 + size_t(*width) * 3;
+    if (*width <= 0 || raw.size() != stride * size_t(*height)) {
+        return false;
+    }
+    for (int y = 0; y < *height; ++y) {
+        for (int x = 0; x < *width; ++x) {
+            const unsigned char* p = &raw[y * stride + 1 + x * 3];
+            pixels->push_back(uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2]);
+        }
+    }
+    return true;
+}
+
 TEST(BandHost, ShowsTheRegisteredBandKeepsItsStateAndWritesAScreenshot) {
     const std::string dll = PlatformFolder() + "..\\band\\vt.dll";
     const std::string state = PlatformFolder() + "bandhost-test-state.bin";
@@ -103,9 +149,18 @@ TEST(BandHost, ShowsTheRegisteredBandKeepsItsStateAndWritesAScreenshot) {
     const std::vector<unsigned char> saved = FileBytes(state);
     // Four meters: processor usage, memory load, free physical memory and drive C:.
     ASSERT_EQ(saved.size(), 24u + (15 + 25) + (11 + 25) + (16 + 25) + (9 + 25));
-    const std::vector<unsigned char> png = FileBytes(shot);
-    ASSERT_GT(png.size(), 8u);
-    EXPECT_EQ(png[1], 'P');
+    int width = 0, height = 0;
+    std::vector<uint32_t> pixels;
+    ASSERT_TRUE(ReadStoredPng(FileBytes(shot), &width, &height, &pixels));
+    EXPECT_EQ(width, 600);
+    EXPECT_EQ(height, 40);
+    // Lit segments start green: the bars of memory and drive C: show them.
+    int green = 0;
+    for (uint32_t pixel : pixels) {
+        const uint32_t r = pixel >> 16, g = (pixel >> 8) & 0xFF, b = pixel & 0xFF;
+        green += g > 150 && r < 150 && b < 100;
+    }
+    EXPECT_GT(green, 50);
 
     // The next start restores the band from the file and saves it unchanged.
     ASSERT_EQ(RunAndWait(host + " /exit 1"), 0u);
