@@ -62,17 +62,7 @@ struct HostedBand {
         }
     }
     Meter* Add(MeterKind kind, const char* key, int index, DWORD interval) {
-        Meter* meter = CreateMeter();
-        meter->kind = kind;
-        meter->key = CopyText(key);
-        meter->index = index;
-        meter->interval = interval;
-        Meter** tail = &band.meters;
-        while (*tail) {
-            tail = &(*tail)->next;
-        }
-        *tail = meter;
-        return meter;
+        return AppendMeter(&band.meters, kind, key, index, interval);
     }
     // Creates the band window and shows it, as the shell does after SetSite.
     bool Create() {

@@ -109,12 +109,16 @@ TestBand::~TestBand() {
 }
 
 Meter* TestBand::Add(MeterKind kind, const char* key, int index, DWORD interval) {
+    return AppendMeter(&band.meters, kind, key, index, interval);
+}
+
+Meter* AppendMeter(Meter** head, MeterKind kind, const char* key, int index, DWORD interval) {
     Meter* meter = CreateMeter();
     meter->kind = kind;
     meter->key = CopyText(key);
     meter->index = index;
     meter->interval = interval;
-    Meter** tail = &band.meters;
+    Meter** tail = head;
     while (*tail) {
         tail = &(*tail)->next;
     }

@@ -26,6 +26,9 @@ void SetStatDescription(const char* key, const char* name, const char* different
 // Removes a key and everything under it, leaf first.
 void DeleteKeyTree(HKEY root, const char* path);
 
+// Appends a new meter to a list and returns it.
+Meter* AppendMeter(Meter** head, MeterKind kind, const char* key, int index, DWORD interval);
+
 // A band record with a plain hidden window of its own; the meters are the caller's.
 struct TestBand {
     MeterBand band;
