@@ -186,9 +186,8 @@ void AddDrive(DriveList* drives, const char* path, const char* text) {
 }
 
 // One enumerated item of My Computer: kept when it has a file-system path and a display name.
-void TakeDriveItem(HWND dialog, IMalloc* allocator, LPCITEMIDLIST computer, UINT computerBytes,
+void TakeDriveItem(IMalloc* allocator, LPCITEMIDLIST computer, UINT computerBytes,
                    IShellFolder* folder, LPITEMIDLIST item, DriveList* drives) {
-    (void)dialog;
     const UINT itemBytes = IdListBytes(item);
     BYTE* absolute = static_cast<BYTE*>(allocator->Alloc(computerBytes + itemBytes + 2));
     if (!absolute) {
@@ -216,21 +215,23 @@ void TakeDriveItem(HWND dialog, IMalloc* allocator, LPCITEMIDLIST computer, UINT
     AddDrive(drives, path, text);
 }
 
-void EnumerateDrives(HWND dialog, IMalloc* allocator, LPITEMIDLIST computer, IShellFolder* folder,
+// False when My Computer cannot be enumerated at all.
+bool EnumerateDrives(HWND dialog, IMalloc* allocator, LPITEMIDLIST computer, IShellFolder* folder,
                      DriveList* drives) {
     IEnumIDList* items = nullptr;
     if (folder->EnumObjects(dialog, SHCONTF_FOLDERS, &items) != S_OK || !items) {
-        return;
+        return false;
     }
     const UINT computerBytes = IdListBytes(computer);
     LPITEMIDLIST item = nullptr;
     ULONG fetched = 0;
     while (items->Next(1, &item, &fetched) == S_OK && fetched == 1 && item) {
-        TakeDriveItem(dialog, allocator, computer, computerBytes, folder, item, drives);
+        TakeDriveItem(allocator, computer, computerBytes, folder, item, drives);
         CoTaskMemFree(item);
         item = nullptr;
     }
     items->Release();
+    return true;
 }
 
 // The drives of My Computer in the shell's order; no category at all when the shell fails us.
@@ -250,8 +251,7 @@ void InsertDriveCategory(HWND dialog, HWND tree, Meter** meters) {
         SUCCEEDED(desktop->BindToObject(computer, nullptr, IID_IShellFolder,
                                         reinterpret_cast<void**>(&folder))) &&
         folder) {
-        EnumerateDrives(dialog, allocator, computer, folder, &drives);
-        found = true;
+        found = EnumerateDrives(dialog, allocator, computer, folder, &drives);
     }
     if (found) {
         InsertCategory(tree, meters, Drive, drives.count, "Drive", drives.keys, "ドライブ",
