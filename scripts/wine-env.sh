@@ -33,6 +33,10 @@ vt_wine_prefix() {
     # Windows 98 as the version that programs see (winecfg offers it only to 32-bit prefixes).
     "$VT_WINE64" reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d win98 /f \
       </dev/null >/dev/null 2>&1
+    # The dialogs' Japanese font by a free proportional one of similar widths, so that screenshots
+    # show the layout much as Windows does rather than with Wine's fixed-pitch fallback.
+    "$VT_WINE64" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
+      /v 'ＭＳ Ｐゴシック' /t REG_SZ /d IPAPGothic /f </dev/null >/dev/null 2>&1
     "$VT_WINESERVER" -w
     touch "$prefix/.veltrim-ready"
   ) 9>"$prefix.lock"

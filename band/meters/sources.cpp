@@ -25,26 +25,6 @@ void* resourceFunction;
 HMODULE kernelModule;
 DiskFreeSpaceExFunction diskFreeSpaceEx;
 
-// Reads a string value into a new NUL-terminated buffer; null when it is absent.
-char* ReadStringValue(HKEY key, const char* name) {
-    DWORD size = 0;
-    if (RegQueryValueExA(key, name, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) {
-        return nullptr;
-    }
-    char* text = static_cast<char*>(malloc(size + 1));
-    if (!text) {
-        return nullptr;
-    }
-    DWORD read = size;
-    if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(text), &read) !=
-        ERROR_SUCCESS) {
-        free(text);
-        return nullptr;
-    }
-    text[read < size ? read : size] = '\0';
-    return text;
-}
-
 void BuildStatisticLabel(HKEY startStat, Meter* meter) {
     // Reading the value is what starts the platform's collection of the statistic.
     BYTE ignored[80];
@@ -186,35 +166,62 @@ uint32_t Clamp32(SIZE_T value) {
 }
 
 bool SampleMemory(Meter* meter, uint32_t now, uint32_t* value) {
-    MEMORYSTATUS status;
-    ZeroMemory(&status, sizeof(status));
-    status.dwLength = sizeof(status);
-    GlobalMemoryStatus(&status);
-    switch (meter->index) {
-    case 0:
-        *value = status.dwMemoryLoad;
-        meter->scale = 100;
-        break;
-    case 1:
-        *value = Clamp32(status.dwAvailPhys);
-        meter->scale = Clamp32(status.dwTotalPhys);
-        break;
-    case 2:
-        *value = Clamp32(status.dwAvailPageFile);
-        meter->scale = Clamp32(status.dwTotalPageFile);
-        break;
-    case 3:
-        *value = Clamp32(status.dwAvailVirtual);
-        meter->scale = Clamp32(status.dwTotalVirtual);
-        break;
-    default:
+    uint32_t scale = 0;
+    if (!ReadMemoryStatus(meter->index, value, &scale)) {
         return false;
     }
+    meter->scale = scale;
     meter->lastHighTick = now;
     return true;
 }
 
 } // namespace
+
+bool ReadMemoryStatus(int32_t index, uint32_t* value, uint32_t* scale) {
+    MEMORYSTATUS status;
+    ZeroMemory(&status, sizeof(status));
+    status.dwLength = sizeof(status);
+    GlobalMemoryStatus(&status);
+    switch (index) {
+    case 0:
+        *value = status.dwMemoryLoad;
+        *scale = 100;
+        return true;
+    case 1:
+        *value = Clamp32(status.dwAvailPhys);
+        *scale = Clamp32(status.dwTotalPhys);
+        return true;
+    case 2:
+        *value = Clamp32(status.dwAvailPageFile);
+        *scale = Clamp32(status.dwTotalPageFile);
+        return true;
+    case 3:
+        *value = Clamp32(status.dwAvailVirtual);
+        *scale = Clamp32(status.dwTotalVirtual);
+        return true;
+    default:
+        return false;
+    }
+}
+
+char* ReadStringValue(HKEY key, const char* name) {
+    DWORD size = 0;
+    if (RegQueryValueExA(key, name, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) {
+        return nullptr;
+    }
+    char* text = static_cast<char*>(malloc(size + 1));
+    if (!text) {
+        return nullptr;
+    }
+    DWORD read = size;
+    if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(text), &read) !=
+        ERROR_SUCCESS) {
+        free(text);
+        return nullptr;
+    }
+    text[read < size ? read : size] = '\0';
+    return text;
+}
 
 void BuildLabels(MeterBand* band, bool startTimer) {
     HKEY startStat;

@@ -23,6 +23,11 @@ bool GetDriveSpace(const char* root, DWORD* totalKilobytes, DWORD* freeKilobytes
 bool GetDriveSpaceWith(DiskFreeSpaceExFunction freeSpaceEx, const char* root, DWORD* totalKilobytes,
                        DWORD* freeKilobytes);
 
+// A string value of an open key as a new NUL-terminated buffer; null when it is absent.
+char* ReadStringValue(HKEY key, const char* name);
+// One of the four memory figures (load, physical, page file, virtual) with its full scale.
+bool ReadMemoryStatus(int32_t index, uint32_t* value, uint32_t* scale);
+
 // Looks up GetDiskFreeSpaceExA once per process; it stays bound for the life of the process.
 void BindDiskFreeSpaceEx();
 // Frees rsrc32.dll if it is loaded, so that the next Resource sample loads it again.

@@ -20,6 +20,11 @@ const char* const menuTexts[BandCommandCount] = {
 };
 
 void RunSettings(MeterBand* band) {
+    // The dialog's state is module-wide: a second request shows the open dialog instead.
+    if (HWND open = OpenSettingsDialog()) {
+        SetForegroundWindow(open);
+        return;
+    }
     if (band->timerId != 0) {
         KillTimer(band->window, band->timerId);
         band->timerId = 0;

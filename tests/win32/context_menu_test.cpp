@@ -187,8 +187,8 @@ TEST(AboutBox, ShowsTheMakerAndUnderlinedBlueLinksEachTimeItOpens) {
         WaitForSingleObject(driver, 15000);
         CloseHandle(driver);
         ASSERT_TRUE(seen.found) << round;
-        EXPECT_EQ(seen.web, "www.example.com/veltrim/");
-        EXPECT_EQ(seen.mail, "veltrim@example.org");
+        EXPECT_EQ(seen.web, "www.example.com/vt/");
+        EXPECT_EQ(seen.mail, "vt@example.org");
         EXPECT_GT(seen.bluePixels, 10) << "the link is painted blue, round " << round;
         ASSERT_GE(seen.statics.size(), 4u);
         EXPECT_EQ(seen.statics[0], "Veltrim Version 0.1");

@@ -1,0 +1,1110 @@
+// The settings dialog and its preview, opened through the context menu of a real band (vt.dll)
+// that has a site and a window; the dialog is driven from a second thread as a user would, and
+// the results are checked on the main thread afterwards. Also the menu over a live band.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <stdio.h>
+#include <string.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "png_writer.h"
+#include "settings/meter_choice.h"
+#include "shell/band_object.h"
+#include "shell/band_state.h"
+#include "win32_test_support.h"
+
+namespace {
+
+typedef HRESULT(STDAPICALLTYPE* GetClassObjectFunction)(REFCLSID, REFIID, void**);
+
+const char settingsCaption[] = "設定";
+const char enumPath[] = "System\\CurrentControlSet\\Control\\PerfStats\\Enum\\";
+
+// The shell's side of the band: a window to live in and focus notifications to swallow.
+struct TestSite : IOleWindow, IInputObjectSite {
+    HWND window = nullptr;
+    LONG refs = 1;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IOleWindow)) {
+            *out = static_cast<IOleWindow*>(this);
+        } else if (IsEqualIID(iid, IID_IInputObjectSite)) {
+            *out = static_cast<IInputObjectSite*>(this);
+        } else {
+            *out = nullptr;
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override {
+        return ++refs;
+    }
+    ULONG STDMETHODCALLTYPE Release() override {
+        return --refs;
+    }
+    HRESULT STDMETHODCALLTYPE GetWindow(HWND* out) override {
+        *out = window;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE OnFocusChangeIS(IUnknown*, BOOL) override {
+        return S_OK;
+    }
+};
+
+struct StoredMeter {
+    MeterKind kind;
+    std::string key;
+    int index;
+    uint32_t interval;
+};
+
+bool operator==(const StoredMeter& a, const StoredMeter& b) {
+    return a.kind == b.kind && a.key == b.key && a.index == b.index && a.interval == b.interval;
+}
+
+std::ostream& operator<<(std::ostream& out, const StoredMeter& m) {
+    return out << "{" << m.kind << ", " << m.key << ", " << m.index << ", " << m.interval << "}";
+}
+
+bool StreamWrite(void* context, const void* data, uint32_t size) {
+    ULONG written = 0;
+    return static_cast<IStream*>(context)->Write(data, size, &written) == S_OK && written == size;
+}
+
+bool StreamRead(void* context, void* buffer, uint32_t size) {
+    ULONG read = 0;
+    return static_cast<IStream*>(context)->Read(buffer, size, &read) == S_OK && read == size;
+}
+
+void Rewind(IStream* stream) {
+    LARGE_INTEGER zero = {};
+    stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+}
+
+// The main thread's hook into the host window: run a function inside the dialog's modal loop.
+const UINT runOnHostThread = WM_APP + 1;
+LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == runOnHostThread) {
+        (*reinterpret_cast<std::function<void()>*>(lParam))();
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// A band of the real vt.dll, loaded with meters, sited in a visible host window and shown.
+struct SitedBand {
+    HWND parent = nullptr;
+    TestSite site;
+    IUnknown* unknown = nullptr;
+    IContextMenu* menu = nullptr;
+    IPersistStream* persist = nullptr;
+    IObjectWithSite* withSite = nullptr;
+    IDockingWindow* docking = nullptr;
+
+    SitedBand(const std::vector<StoredMeter>& meters, int width, int height) {
+        static HMODULE dll = LoadLibraryA((ProgramFolder() + "vt.dll").c_str());
+        GetClassObjectFunction getClassObject = reinterpret_cast<GetClassObjectFunction>(
+            reinterpret_cast<void (*)()>(GetProcAddress(dll, "DllGetClassObject")));
+        IClassFactory* factory = nullptr;
+        getClassObject(CLSID_VeltrimBand, IID_IClassFactory, reinterpret_cast<void**>(&factory));
+        factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&unknown));
+        factory->Release();
+        unknown->QueryInterface(IID_IContextMenu, reinterpret_cast<void**>(&menu));
+        unknown->QueryInterface(IID_IPersistStream, reinterpret_cast<void**>(&persist));
+        unknown->QueryInterface(IID_IObjectWithSite, reinterpret_cast<void**>(&withSite));
+        unknown->QueryInterface(IID_IDockingWindow, reinterpret_cast<void**>(&docking));
+        Load(meters);
+
+        WNDCLASSA host = {};
+        host.lpfnWndProc = HostProc;
+        host.hInstance = GetModuleHandleA(nullptr);
+        host.lpszClassName = "VtSettingsTestHost";
+        host.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+        RegisterClassA(&host);
+        parent = CreateWindowExA(0, host.lpszClassName, "", WS_POPUP | WS_VISIBLE, 0, 0, width,
+                                 height, nullptr, nullptr, host.hInstance, nullptr);
+        site.window = parent;
+        withSite->SetSite(static_cast<IOleWindow*>(&site));
+        docking->ShowDW(TRUE);
+    }
+    ~SitedBand() {
+        withSite->SetSite(nullptr);
+        docking->Release();
+        withSite->Release();
+        persist->Release();
+        menu->Release();
+        unknown->Release();
+        DestroyWindow(parent);
+    }
+    MeterBand* Record() const {
+        return reinterpret_cast<MeterBand*>(unknown); // the primary interface starts the record
+    }
+    void Load(const std::vector<StoredMeter>& meters) {
+        Meter* list = nullptr;
+        Meter** tail = &list;
+        for (const StoredMeter& m : meters) {
+            Meter* meter = CreateMeter();
+            meter->kind = m.kind;
+            meter->key = CopyText(m.key.c_str());
+            meter->index = m.index;
+            meter->interval = m.interval;
+            *tail = meter;
+            tail = &meter->next;
+        }
+        IStream* stream = nullptr;
+        CreateStreamOnHGlobal(nullptr, TRUE, &stream);
+        BandOptions options = {1, 0};
+        SaveBandState(ByteWriter{StreamWrite, stream}, options, list);
+        ReleaseMeters(list);
+        Rewind(stream);
+        persist->Load(stream);
+        stream->Release();
+    }
+    std::vector<StoredMeter> Saved() const {
+        IStream* stream = nullptr;
+        CreateStreamOnHGlobal(nullptr, TRUE, &stream);
+        persist->Save(stream, TRUE);
+        Rewind(stream);
+        BandOptions options = {};
+        Meter* list = nullptr;
+        LoadBandState(ByteReader{StreamRead, stream}, &options, &list);
+        stream->Release();
+        std::vector<StoredMeter> meters;
+        for (const Meter* m = list; m; m = m->next) {
+            meters.push_back(
+                {static_cast<MeterKind>(m->kind), m->key ? m->key : "", m->index, m->interval});
+        }
+        ReleaseMeters(list);
+        return meters;
+    }
+    HRESULT Invoke(UINT_PTR verb) {
+        CMINVOKECOMMANDINFO info = {};
+        info.cbSize = sizeof(info);
+        info.lpVerb = reinterpret_cast<LPCSTR>(verb);
+        return menu->InvokeCommand(&info);
+    }
+    int ToolCount() const {
+        return static_cast<int>(SendMessageA(Record()->tooltipWindow, TTM_GETTOOLCOUNT, 0, 0));
+    }
+};
+
+// Statistics objects and counters of our own, removed again afterwards.
+struct RegisteredStatistics {
+    bool startStatCreated = false;
+    RegisteredStatistics() {
+        // The band rebuilds its labels only while the statistics can be started.
+        HKEY startStat;
+        if (RegOpenKeyExA(HKEY_DYN_DATA, "PerfStats\\StartStat", 0, KEY_READ, &startStat) ==
+            ERROR_SUCCESS) {
+            RegCloseKey(startStat);
+        } else {
+            CreateStartStat();
+            startStatCreated = true;
+        }
+        SetStatDescription("VtTestDisk", "テスト ディスク", nullptr);
+        SetStatDescription("VtTestDisk\\Queue", nullptr, "TRUE");
+        SetStatDescription("VtTestDisk\\Reads", "読み取り", "true");
+        SetStatDescription("VtTestDisk\\Total", "合計", nullptr);
+        SetStatDescription("VtTestDisk\\Writes", "書き込み", "yes");
+        SetStatDescription("VtTestEmpty", nullptr, nullptr);
+        SetStatTotal("VtTestDisk\\Reads", 1000);
+        SetStatTotal("VtTestDisk\\Total", 500);
+    }
+    ~RegisteredStatistics() {
+        if (startStatCreated) {
+            DeleteStartStat();
+        }
+        DeleteKeyTree(HKEY_LOCAL_MACHINE, (std::string(enumPath) + "VtTestDisk").c_str());
+        DeleteKeyTree(HKEY_LOCAL_MACHINE, (std::string(enumPath) + "VtTestEmpty").c_str());
+        HKEY data;
+        if (RegOpenKeyExA(HKEY_DYN_DATA, "PerfStats\\StatData", 0, KEY_ALL_ACCESS, &data) ==
+            ERROR_SUCCESS) {
+            RegDeleteValueA(data, "VtTestDisk\\Reads");
+            RegDeleteValueA(data, "VtTestDisk\\Total");
+            RegCloseKey(data);
+        }
+    }
+};
+
+// --- What the driver thread does and sees --------------------------------------------------
+
+HWND WaitForDialog() {
+    for (int i = 0; i < 300; ++i) {
+        HWND window = FindWindowA(nullptr, settingsCaption);
+        if (window && IsWindowVisible(window)) {
+            return window;
+        }
+        Sleep(20);
+    }
+    return nullptr;
+}
+
+// One tree item as read while the dialog is open: its record is live only until the dialog ends,
+// so what the checks afterwards need is copied.
+struct TreeNode {
+    HTREEITEM item;
+    std::string text;
+    MeterChoice* choice;
+    std::string key;
+    int kind;
+    int index;
+    int differentiate;
+    std::vector<TreeNode> children;
+};
+
+TreeNode ReadNode(HWND tree, HTREEITEM item) {
+    char text[256] = "";
+    TVITEMA data = {};
+    data.mask = TVIF_HANDLE | TVIF_TEXT | TVIF_PARAM;
+    data.hItem = item;
+    data.pszText = text;
+    data.cchTextMax = sizeof(text);
+    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&data));
+    MeterChoice* choice = reinterpret_cast<MeterChoice*>(data.lParam);
+    if (!choice) {
+        return TreeNode{item, text, nullptr, "", -2, -2, -2, {}};
+    }
+    return TreeNode{
+        item, text, choice, choice->key, choice->kind, choice->index, choice->differentiate, {}};
+}
+
+std::vector<TreeNode> ReadTree(HWND dialog) {
+    HWND tree = GetDlgItem(dialog, 1000);
+    std::vector<TreeNode> nodes;
+    for (HTREEITEM top = TreeView_GetRoot(tree); top; top = TreeView_GetNextSibling(tree, top)) {
+        TreeNode node = ReadNode(tree, top);
+        for (HTREEITEM child = TreeView_GetChild(tree, top); child;
+             child = TreeView_GetNextSibling(tree, child)) {
+            node.children.push_back(ReadNode(tree, child));
+        }
+        nodes.push_back(node);
+    }
+    return nodes;
+}
+
+const TreeNode* Category(const std::vector<TreeNode>& nodes, const char* key) {
+    for (const TreeNode& node : nodes) {
+        if (node.key == key) {
+            return &node;
+        }
+    }
+    return nullptr;
+}
+
+const TreeNode* Candidate(const std::vector<TreeNode>& nodes, const char* category,
+                          const char* key) {
+    const TreeNode* parent = Category(nodes, category);
+    for (size_t i = 0; parent && i < parent->children.size(); ++i) {
+        if (parent->children[i].key == key) {
+            return &parent->children[i];
+        }
+    }
+    return nullptr;
+}
+
+void Select(HWND dialog, const TreeNode* node) {
+    if (node) {
+        TreeView_SelectItem(GetDlgItem(dialog, 1000), node->item);
+    }
+}
+
+void Click(HWND dialog, int id) {
+    SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+}
+
+std::string Text(HWND dialog, int id) {
+    char text[256] = "";
+    GetDlgItemTextA(dialog, id, text, sizeof(text));
+    return text;
+}
+
+// The item controls as a user sees them: enabled state, check box, the radio button checked.
+struct ControlState {
+    std::string key;
+    bool enabled[5];
+    bool ticked;
+    int radio;
+};
+
+ControlState Controls(HWND dialog) {
+    ControlState state = {};
+    state.key = Text(dialog, 1001);
+    const int ids[] = {1009, 1005, 1006, 1007, 1002};
+    for (int i = 0; i < 5; ++i) {
+        state.enabled[i] = IsWindowEnabled(GetDlgItem(dialog, ids[i])) != FALSE;
+    }
+    state.ticked = IsDlgButtonChecked(dialog, 1002) == BST_CHECKED;
+    for (int id = 1005; id <= 1007; ++id) {
+        if (IsDlgButtonChecked(dialog, id) == BST_CHECKED) {
+            state.radio = id;
+        }
+    }
+    return state;
+}
+
+bool AllEnabled(const ControlState& s, bool enabled) {
+    for (bool e : s.enabled) {
+        if (e != enabled) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Pixels of the preview static: bright (a lit segment) and black (the bar's box).
+struct PreviewPixels {
+    int bright = 0;
+    int black = 0;
+    int marked = 0;
+};
+
+PreviewPixels ReadPreview(HWND dialog) {
+    HWND preview = GetDlgItem(dialog, 1008);
+    RECT area;
+    GetClientRect(preview, &area);
+    HDC dc = GetDC(preview);
+    PreviewPixels pixels;
+    for (int y = 0; y < area.bottom; ++y) {
+        for (int x = 0; x < area.right; ++x) {
+            const COLORREF c = GetPixel(dc, x, y);
+            pixels.black += c == RGB(0, 0, 0);
+            pixels.bright += GetGValue(c) >= 200 && GetRValue(c) < 100 && GetBValue(c) < 100;
+            pixels.marked += c == RGB(255, 0, 255);
+        }
+    }
+    ReleaseDC(preview, dc);
+    return pixels;
+}
+
+void MarkPreview(HWND dialog) {
+    HWND preview = GetDlgItem(dialog, 1008);
+    RECT area;
+    GetClientRect(preview, &area);
+    HDC dc = GetDC(preview);
+    HBRUSH brush = CreateSolidBrush(RGB(255, 0, 255));
+    FillRect(dc, &area, brush);
+    DeleteObject(brush);
+    ReleaseDC(preview, dc);
+}
+
+// Runs the script on a second thread while the settings command runs on this one.
+struct Driver {
+    std::function<void(HWND)> script;
+    bool found = false;
+};
+
+DWORD WINAPI RunDriver(void* parameter) {
+    Driver* driver = static_cast<Driver*>(parameter);
+    HWND dialog = WaitForDialog();
+    if (!dialog) {
+        return 0;
+    }
+    driver->found = true;
+    driver->script(dialog);
+    return 0;
+}
+
+HRESULT RunSettings(SitedBand& band, std::function<void(HWND)> script, bool* found) {
+    Driver driver{script, false};
+    HANDLE thread = CreateThread(nullptr, 0, RunDriver, &driver, 0, nullptr);
+    const HRESULT result = band.Invoke(0);
+    WaitForSingleObject(thread, 30000);
+    CloseHandle(thread);
+    *found = driver.found;
+    return result;
+}
+
+const std::vector<StoredMeter> startingMeters = {
+    {PerfStat, "VtTestDisk\\Reads", -1, 700},
+    {Memory, "Memory\\AvailPhys", 1, 500},
+    {Resource, "Resource\\GDI", 1, 3000},
+    {Memory, "Memory\\Gone", 9, 1000},
+    {Resource, "resource\\USER", 2, 1000},
+    {Memory, "Memory\\AvailPhys", 1, 3000},
+    {Drive, "Drive\\C:\\", 0, 0},
+};
+
+class SettingsDialog : public testing::Test {
+  protected:
+    RegisteredStatistics statistics;
+};
+
+TEST_F(SettingsDialog, ListsEveryCategoryAndShowsTheSelectedCandidate) {
+    SitedBand band(startingMeters, 400, 40);
+    ASSERT_NE(band.Record()->window, nullptr);
+    std::vector<TreeNode> tree;
+    std::vector<ControlState> states;
+    std::vector<std::string> driveKeys;
+    UINT_PTR timerDuring = 1;
+    int toolsDuring = -1;
+    std::vector<StoredMeter> savedDuring;
+    bool found = false;
+    const HRESULT result = RunSettings(
+        band,
+        [&](HWND dialog) {
+            timerDuring = band.Record()->timerId;
+            toolsDuring = band.ToolCount();
+            tree = ReadTree(dialog);
+            states.push_back(Controls(dialog)); // nothing selected
+            Select(dialog, Category(tree, "Memory"));
+            states.push_back(Controls(dialog));
+            const char* const picks[][2] = {{"Memory", "AvailPhys"}, {"Resource", "GDI"},
+                                            {"VtTestDisk", "Reads"}, {"Drive", "C:\\"},
+                                            {"Memory", "Load"},      {"Resource", "USER"}};
+            for (const auto& pick : picks) {
+                Select(dialog, Candidate(tree, pick[0], pick[1]));
+                states.push_back(Controls(dialog));
+            }
+            Select(dialog, Category(tree, "VtTestDisk")); // controls keep what they showed
+            states.push_back(Controls(dialog));
+            const TreeNode* drives = Category(tree, "Drive");
+            for (size_t i = 0; drives && i < drives->children.size(); ++i) {
+                Select(dialog, &drives->children[i]);
+                driveKeys.push_back(Text(dialog, 1001));
+            }
+            Click(dialog, 2);
+        },
+        &found);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(result, S_OK);
+    EXPECT_EQ(timerDuring, 0u) << "the band does not sample while the dialog is open";
+    EXPECT_EQ(toolsDuring, 0);
+    EXPECT_NE(band.Record()->timerId, 0u) << "timer back after the dialog";
+    EXPECT_EQ(band.ToolCount(), static_cast<int>(startingMeters.size()));
+
+    ASSERT_GE(tree.size(), 5u);
+    EXPECT_EQ(tree[0].text, "リソース");
+    EXPECT_EQ(tree[1].text, "メモリー");
+    EXPECT_EQ(tree[2].text, "ドライブ");
+    std::vector<std::string> texts;
+    for (const TreeNode& n : tree[0].children) {
+        texts.push_back(n.text);
+    }
+    EXPECT_EQ(texts, (std::vector<std::string>{"SYSTEM", "GDI", "USER"}));
+    texts.clear();
+    for (const TreeNode& n : tree[1].children) {
+        texts.push_back(n.text + "=" + n.key + "/" + std::to_string(n.index));
+    }
+    EXPECT_EQ(texts, (std::vector<std::string>{
+                         "使用中メモリ (%)=Load/0", "空き物理メモリー=AvailPhys/1",
+                         "空きページファイル=AvailPageFile/2", "空き仮想メモリー=AvailVirtual/3"}));
+    // The prefix's drives, each by its root path, in the shell's order.
+    char roots[256] = "";
+    GetLogicalDriveStringsA(sizeof(roots), roots);
+    std::vector<std::string> expectedDrives;
+    for (const char* root = roots; *root; root += strlen(root) + 1) {
+        if (GetDriveTypeA(root) == DRIVE_FIXED) {
+            expectedDrives.push_back(std::string("Drive\\") + root);
+        }
+    }
+    for (const std::string& expected : expectedDrives) {
+        EXPECT_NE(std::find(driveKeys.begin(), driveKeys.end(), expected), driveKeys.end())
+            << expected;
+    }
+    ASSERT_EQ(tree[2].children.size(), driveKeys.size());
+    for (size_t i = 0; i < tree[2].children.size(); ++i) {
+        EXPECT_EQ(tree[2].children[i].index, static_cast<int>(i));
+        EXPECT_FALSE(tree[2].children[i].text.empty());
+    }
+
+    // The statistics objects after the fixed categories, with names or key names.
+    const TreeNode* disk = Category(tree, "VtTestDisk");
+    const TreeNode* empty = Category(tree, "VtTestEmpty");
+    ASSERT_NE(disk, nullptr);
+    ASSERT_NE(empty, nullptr);
+    EXPECT_GE(disk - tree.data(), 3);
+    EXPECT_EQ(disk->text, "テスト ディスク");
+    EXPECT_EQ(empty->text, "VtTestEmpty");
+    EXPECT_TRUE(empty->children.empty());
+    ASSERT_EQ(disk->children.size(), 4u);
+    const char* const counterTexts[] = {"Queue", "読み取り", "合計", "書き込み"};
+    const int differentiate[] = {1, 1, 0, 0};
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(disk->children[i].text, counterTexts[i]);
+        EXPECT_EQ(disk->children[i].differentiate, differentiate[i]) << i;
+        EXPECT_EQ(disk->children[i].index, -1);
+        EXPECT_EQ(disk->children[i].kind, PerfStat);
+    }
+
+    // Selection states: nothing, a category, then candidates of each interval.
+    ASSERT_EQ(states.size(), 9u);
+    EXPECT_EQ(states[0].key, "");
+    EXPECT_TRUE(AllEnabled(states[0], false));
+    EXPECT_EQ(states[1].key, "Memory");
+    EXPECT_TRUE(AllEnabled(states[1], false));
+    const char* const keys[] = {"Memory\\AvailPhys", "Resource\\GDI", "VtTestDisk\\Reads",
+                                "Drive\\C:\\",       "Memory\\Load",  "Resource\\USER"};
+    const bool ticked[] = {true, true, true, true, false, false};
+    const int radios[] = {1005, 1007, 1006, 1006, 1006, 1006};
+    for (int i = 0; i < 6; ++i) {
+        const ControlState& s = states[2 + i];
+        EXPECT_EQ(s.key, keys[i]);
+        EXPECT_TRUE(AllEnabled(s, true)) << keys[i];
+        EXPECT_EQ(s.ticked, ticked[i]) << keys[i] << ": the first of equal keys, exact case";
+        EXPECT_EQ(s.radio, radios[i]) << keys[i];
+    }
+    EXPECT_EQ(states[8].key, "VtTestDisk");
+    EXPECT_TRUE(AllEnabled(states[8], false));
+    EXPECT_FALSE(states[8].ticked);
+    EXPECT_EQ(states[8].radio, 1006) << "the controls keep what they showed";
+
+    EXPECT_EQ(band.Saved(), startingMeters) << "Cancel leaves the list";
+}
+
+TEST_F(SettingsDialog, OkGivesTheTickedCandidatesInTreeOrder) {
+    SitedBand band(startingMeters, 400, 40);
+    bool found = false;
+    const HRESULT result = RunSettings(
+        band,
+        [&](HWND dialog) {
+            std::vector<TreeNode> tree = ReadTree(dialog);
+            // A command with a category selected changes no record.
+            Select(dialog, Category(tree, "Resource"));
+            SendMessageA(dialog, WM_COMMAND, 1005, 0);
+            SendMessageA(dialog, WM_COMMAND, 1002, 0);
+            Select(dialog, Candidate(tree, "Memory", "Load"));
+            Click(dialog, 1002);
+            Click(dialog, 1007);
+            Select(dialog, Candidate(tree, "Resource", "GDI"));
+            Click(dialog, 1002); // untick
+            Select(dialog, Candidate(tree, "Memory", "AvailVirtual"));
+            Click(dialog, 1005); // an interval for a candidate left unticked
+            Select(dialog, Candidate(tree, "VtTestDisk", "Total"));
+            Click(dialog, 1002);
+            Click(dialog, 1005);
+            Click(dialog, 1);
+        },
+        &found);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(result, S_OK);
+    const std::vector<StoredMeter> expected = {
+        {Memory, "Memory\\Load", 0, 3000},
+        {Memory, "Memory\\AvailPhys", 1, 500},
+        {Drive, "Drive\\C:\\", 0, 0},
+        {PerfStat, "VtTestDisk\\Reads", -1, 700},
+        {PerfStat, "VtTestDisk\\Total", -1, 500},
+    };
+    std::vector<StoredMeter> saved = band.Saved();
+    // The drive's index is its position among the prefix's drives.
+    for (StoredMeter& m : saved) {
+        if (m.kind == Drive) {
+            m.index = 0;
+        }
+    }
+    EXPECT_EQ(saved, expected);
+    EXPECT_NE(band.Record()->timerId, 0u);
+    EXPECT_EQ(band.ToolCount(), static_cast<int>(expected.size()));
+    for (const Meter* m = band.Record()->meters; m; m = m->next) {
+        EXPECT_NE(m->label, nullptr) << m->key << ": labels rebuilt after OK";
+    }
+
+    // OK with nothing ticked leaves the list empty.
+    RunSettings(
+        band,
+        [&](HWND dialog) {
+            std::vector<TreeNode> tree = ReadTree(dialog);
+            for (const TreeNode& category : tree) {
+                for (const TreeNode& candidate : category.children) {
+                    if (candidate.choice->enabled) {
+                        Select(dialog, &candidate);
+                        Click(dialog, 1002);
+                    }
+                }
+            }
+            Click(dialog, 1);
+        },
+        &found);
+    ASSERT_TRUE(found);
+    EXPECT_TRUE(band.Saved().empty());
+    EXPECT_EQ(band.ToolCount(), 0);
+}
+
+TEST_F(SettingsDialog, CancelAndTheCloseBoxLeaveTheListAndItsOrder) {
+    SitedBand band(startingMeters, 400, 40);
+    for (int round = 0; round < 2; ++round) {
+        bool found = false;
+        RunSettings(
+            band,
+            [&](HWND dialog) {
+                std::vector<TreeNode> tree = ReadTree(dialog);
+                Select(dialog, Candidate(tree, "Memory", "AvailPhys"));
+                Click(dialog, 1002);
+                Click(dialog, 1007);
+                Select(dialog, Candidate(tree, "Resource", "SYSTEM"));
+                Click(dialog, 1002);
+                if (round == 0) {
+                    Click(dialog, 2);
+                } else {
+                    PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+                }
+            },
+            &found);
+        ASSERT_TRUE(found) << round;
+        EXPECT_EQ(band.Saved(), startingMeters) << round;
+        EXPECT_NE(band.Record()->timerId, 0u) << round;
+        EXPECT_EQ(band.ToolCount(), static_cast<int>(startingMeters.size())) << round;
+        EXPECT_EQ(FindWindowA(nullptr, settingsCaption), nullptr) << round;
+    }
+}
+
+TEST_F(SettingsDialog, ASecondRequestWhileOneIsOpenIsRefused) {
+    SitedBand band(startingMeters, 400, 40);
+    SitedBand other({{Memory, "Memory\\Load", 0, 1000}}, 400, 40);
+    HRESULT second = E_FAIL;
+    HRESULT third = E_FAIL;
+    UINT_PTR otherTimer = 0;
+    int dialogs = 0;
+    bool found = false;
+    std::function<void()> again = [&] {
+        second = other.Invoke(0); // another band of the process
+        third = band.Invoke(0);   // the same band again
+        otherTimer = other.Record()->timerId;
+    };
+    RunSettings(
+        band,
+        [&](HWND dialog) {
+            SendMessageA(band.parent, runOnHostThread, 0, reinterpret_cast<LPARAM>(&again));
+            for (HWND w = FindWindowA(nullptr, settingsCaption); w;
+                 w = FindWindowExA(nullptr, w, nullptr, settingsCaption)) {
+                ++dialogs;
+            }
+            std::vector<TreeNode> tree = ReadTree(dialog);
+            Select(dialog, Candidate(tree, "Memory", "Load"));
+            Click(dialog, 1002);
+            Click(dialog, 1);
+        },
+        &found);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(second, S_OK);
+    EXPECT_EQ(third, S_OK);
+    EXPECT_EQ(dialogs, 1);
+    EXPECT_NE(otherTimer, 0u) << "the refused band keeps sampling";
+    EXPECT_EQ(other.Saved(), (std::vector<StoredMeter>{{Memory, "Memory\\Load", 0, 1000}}));
+    std::vector<StoredMeter> saved = band.Saved();
+    ASSERT_EQ(saved.size(), 5u) << "the open dialog's OK still counts";
+    EXPECT_EQ(saved[0], (StoredMeter{Resource, "Resource\\GDI", 1, 3000}));
+    EXPECT_EQ(saved[1], (StoredMeter{Memory, "Memory\\Load", 0, 1000}));
+    EXPECT_EQ(band.ToolCount(), static_cast<int>(saved.size()));
+}
+
+// --- The preview --------------------------------------------------------------------------
+
+struct PreviewSeen {
+    PreviewPixels before;
+    PreviewPixels full;
+    uint32_t firstDifferentiated = 1;
+    uint32_t differentiatedScale = 0;
+    PreviewPixels differentiatedPixels;
+    std::vector<uint32_t> sampleTicks;
+    std::vector<uint32_t> values;
+    bool redrawnBetweenSamples = false;
+    uint32_t totalScale = 0;
+    uint32_t totalPeak = 0;
+    uint32_t totalScaleBack = 0;
+    uint32_t totalPeakBack = 0;
+    uint32_t readsScaleLeft = 0;
+    uint32_t readsPeakLeft = 0;
+    uint32_t readsScaleBack = 1;
+    uint32_t readsPeakBack = 1;
+    PreviewPixels category;
+};
+
+TEST_F(SettingsDialog, PreviewDrawsTheSelectedCandidateAtItsOwnInterval) {
+    SitedBand band({}, 400, 40);
+    PreviewSeen seen;
+    bool found = false;
+    RunSettings(
+        band,
+        [&](HWND dialog) {
+            std::vector<TreeNode> tree = ReadTree(dialog);
+            Sleep(300);
+            seen.before = ReadPreview(dialog);
+            const TreeNode* total = Candidate(tree, "VtTestDisk", "Total");
+            const TreeNode* reads = Candidate(tree, "VtTestDisk", "Reads");
+            if (!total || !reads) {
+                Click(dialog, 2);
+                return;
+            }
+            Select(dialog, total);
+            Sleep(400);
+            seen.full = ReadPreview(dialog);
+            seen.totalScale = total->choice->scale;
+            seen.totalPeak = total->choice->peak;
+
+            Select(dialog, reads);
+            Sleep(250);
+            seen.firstDifferentiated = reads->choice->value;
+            seen.differentiatedScale = reads->choice->scale;
+            seen.differentiatedPixels = ReadPreview(dialog);
+
+            // Three seconds between samples, the bar redrawn on every tick in between.
+            Click(dialog, 1007);
+            uint32_t lastTick = reads->choice->lastSampleTick;
+            seen.sampleTicks.push_back(lastTick);
+            const DWORD start = GetTickCount();
+            uint32_t raw = 1000;
+            while (GetTickCount() - start < 6600) {
+                raw += 300;
+                SetStatTotal("VtTestDisk\\Reads", raw);
+                MarkPreview(dialog);
+                Sleep(150);
+                if (ReadPreview(dialog).marked == 0) {
+                    seen.redrawnBetweenSamples = true;
+                }
+                if (reads->choice->lastSampleTick != lastTick) {
+                    lastTick = reads->choice->lastSampleTick;
+                    seen.sampleTicks.push_back(lastTick);
+                    seen.values.push_back(reads->choice->value);
+                }
+            }
+            Select(dialog, total);
+            seen.readsScaleLeft = reads->choice->scale;
+            seen.readsPeakLeft = reads->choice->peak;
+            Sleep(250);
+            seen.totalScaleBack = total->choice->scale;
+            seen.totalPeakBack = total->choice->peak;
+            seen.readsScaleBack = reads->choice->scale;
+            seen.readsPeakBack = reads->choice->peak;
+            Select(dialog, Category(tree, "Memory"));
+            MarkPreview(dialog);
+            Sleep(300);
+            seen.category = ReadPreview(dialog);
+            Click(dialog, 2);
+        },
+        &found);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(seen.before.black, 0) << "nothing drawn before a candidate is selected";
+    EXPECT_GT(seen.full.black, 20) << "the bar's box";
+    EXPECT_GT(seen.full.bright, 20) << "a statistic at its full scale lights segments";
+    EXPECT_EQ(seen.totalScale, 500u);
+    EXPECT_EQ(seen.totalPeak, 500u);
+    EXPECT_EQ(seen.firstDifferentiated, 0u) << "a differentiated statistic starts at 0";
+    EXPECT_EQ(seen.differentiatedScale, 1u);
+    EXPECT_GT(seen.differentiatedPixels.black, 20);
+    EXPECT_EQ(seen.differentiatedPixels.bright, 0);
+    ASSERT_GE(seen.sampleTicks.size(), 3u);
+    for (size_t i = 1; i < seen.sampleTicks.size(); ++i) {
+        const uint32_t gap = seen.sampleTicks[i] - seen.sampleTicks[i - 1];
+        EXPECT_GE(gap, 3000u) << i;
+        EXPECT_LT(gap, 4000u) << i << ": not one sample skipped";
+    }
+    for (uint32_t value : seen.values) {
+        // 300 counts every 150 ms or more (the loop slows on a busy machine): at most 2000 a
+        // second.
+        EXPECT_GT(value, 0u);
+        EXPECT_LE(value, 2100u);
+    }
+    EXPECT_TRUE(seen.redrawnBetweenSamples);
+    EXPECT_EQ(seen.totalScaleBack, 500u) << "each candidate keeps its own scale";
+    EXPECT_EQ(seen.totalPeakBack, 500u);
+    EXPECT_GT(seen.readsPeakLeft, 1000u);
+    EXPECT_EQ(seen.readsScaleBack, seen.readsScaleLeft) << "left alone while another is selected";
+    EXPECT_EQ(seen.readsPeakBack, seen.readsPeakLeft);
+    EXPECT_GT(seen.category.marked, 0) << "a category is neither sampled nor drawn";
+}
+
+// --- The dialog templates as vt.dll carries them ------------------------------------------
+
+struct TemplateItem {
+    DWORD style;
+    int id;
+    std::string className;
+    std::string text;
+    short x, y, cx, cy;
+};
+
+struct DialogTemplate {
+    DWORD style = 0;
+    short cx = 0, cy = 0;
+    std::string title;
+    int pointSize = 0;
+    std::string face;
+    std::vector<TemplateItem> items;
+};
+
+std::string Narrow(const WCHAR* text) {
+    char out[256] = "";
+    WideCharToMultiByte(CP_ACP, 0, text, -1, out, sizeof(out), nullptr, nullptr);
+    return out;
+}
+
+// A string or ordinal field of a template; moves at past it.
+std::string ReadField(const WORD*& at) {
+    if (*at == 0xFFFF) {
+        const WORD ordinal = at[1];
+        at += 2;
+        return ordinal == 0x80   ? "BUTTON"
+               : ordinal == 0x82 ? "STATIC"
+                                 : "#" + std::to_string(ordinal);
+    }
+    const std::string text = Narrow(reinterpret_cast<const WCHAR*>(at));
+    while (*at++) {
+    }
+    return text;
+}
+
+bool ReadTemplate(int id, DialogTemplate* dialog) {
+    static HMODULE dll = LoadLibraryA((ProgramFolder() + "vt.dll").c_str());
+    HRSRC found = FindResourceExA(dll, reinterpret_cast<LPCSTR>(RT_DIALOG), MAKEINTRESOURCEA(id),
+                                  MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT));
+    if (!found) {
+        return false;
+    }
+    const BYTE* base = static_cast<const BYTE*>(LockResource(LoadResource(dll, found)));
+    const DLGTEMPLATE* head = reinterpret_cast<const DLGTEMPLATE*>(base);
+    dialog->style = head->style;
+    dialog->cx = head->cx;
+    dialog->cy = head->cy;
+    const WORD* at = reinterpret_cast<const WORD*>(head + 1);
+    ReadField(at); // menu
+    ReadField(at); // class
+    dialog->title = ReadField(at);
+    if (head->style & DS_SETFONT) {
+        dialog->pointSize = *at++;
+        dialog->face = ReadField(at);
+    }
+    for (int i = 0; i < head->cdit; ++i) {
+        const BYTE* aligned = base + ((reinterpret_cast<const BYTE*>(at) - base + 3) & ~3);
+        const DLGITEMTEMPLATE* item = reinterpret_cast<const DLGITEMTEMPLATE*>(aligned);
+        at = reinterpret_cast<const WORD*>(item + 1);
+        TemplateItem read;
+        read.style = item->style;
+        read.id = static_cast<short>(item->id);
+        read.x = item->x;
+        read.y = item->y;
+        read.cx = item->cx;
+        read.cy = item->cy;
+        read.className = ReadField(at);
+        read.text = ReadField(at);
+        at += 1 + (*at + 1) / 2; // creation data
+        dialog->items.push_back(read);
+    }
+    return true;
+}
+
+std::string Upper(std::string text) {
+    for (char& c : text) {
+        c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    }
+    return text;
+}
+
+void ExpectItem(const TemplateItem& item, int id, const char* className, const char* text,
+                DWORD styles, DWORD kind, short x, short y, short cx, short cy) {
+    SCOPED_TRACE(id);
+    EXPECT_EQ(item.id, id);
+    EXPECT_EQ(Upper(item.className), Upper(className));
+    EXPECT_EQ(item.text, text);
+    EXPECT_EQ(item.style & (styles | WS_CHILD | WS_VISIBLE), styles | WS_CHILD | WS_VISIBLE);
+    EXPECT_EQ(item.style & (WS_TABSTOP | WS_GROUP | WS_DISABLED | WS_BORDER),
+              styles & (WS_TABSTOP | WS_GROUP | WS_DISABLED | WS_BORDER));
+    if (Upper(className) == "BUTTON") {
+        EXPECT_EQ(item.style & 0x0F, kind);
+    }
+    EXPECT_EQ(item.x, x);
+    EXPECT_EQ(item.y, y);
+    EXPECT_EQ(item.cx, cx);
+    EXPECT_EQ(item.cy, cy);
+}
+
+TEST(DialogResources, SettingsDialogAsDesigned) {
+    DialogTemplate dialog;
+    ASSERT_TRUE(ReadTemplate(101, &dialog)) << "Japanese dialog 101";
+    const DWORD frame = DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU;
+    EXPECT_EQ(dialog.style & frame, frame);
+    EXPECT_EQ(dialog.cx, 277);
+    EXPECT_EQ(dialog.cy, 169);
+    EXPECT_EQ(dialog.title, "設定");
+    EXPECT_EQ(dialog.pointSize, 9);
+    EXPECT_EQ(dialog.face, "ＭＳ Ｐゴシック");
+    ASSERT_EQ(dialog.items.size(), 10u);
+    const std::vector<TemplateItem>& c = dialog.items;
+    ExpectItem(c[0], 1, "BUTTON", "OK", WS_TABSTOP, BS_DEFPUSHBUTTON, 163, 148, 50, 14);
+    ExpectItem(c[1], 2, "BUTTON", "ｷｬﾝｾﾙ", WS_TABSTOP, BS_PUSHBUTTON, 220, 148, 50, 14);
+    ExpectItem(c[2], 1000, "SysTreeView32", "Tree1",
+               WS_BORDER | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT |
+                   TVS_DISABLEDRAGDROP | TVS_SHOWSELALWAYS,
+               0, 7, 7, 132, 155);
+    ExpectItem(c[3], 1001, "STATIC", "", WS_GROUP, 0, 145, 7, 125, 8);
+    EXPECT_EQ(c[3].style & 0x1F, static_cast<DWORD>(SS_LEFT));
+    ExpectItem(c[4], 1002, "BUTTON", "有効(&A)", WS_TABSTOP | WS_DISABLED, BS_AUTOCHECKBOX, 145, 90,
+               39, 10);
+    ExpectItem(c[5], 1009, "BUTTON", "調査間隔(&I)", WS_DISABLED, BS_GROUPBOX, 145, 31, 125, 55);
+    ExpectItem(c[6], 1005, "BUTTON", "0.5sec.", WS_GROUP | WS_DISABLED, BS_AUTORADIOBUTTON, 149, 43,
+               35, 10);
+    ExpectItem(c[7], 1006, "BUTTON", "1sec.", WS_DISABLED, BS_AUTORADIOBUTTON, 149, 57, 31, 10);
+    ExpectItem(c[8], 1007, "BUTTON", "3sec.", WS_DISABLED, BS_AUTORADIOBUTTON, 149, 71, 31, 10);
+    ExpectItem(c[9], 1008, "STATIC", "", WS_GROUP, 0, 145, 19, 124, 8);
+    EXPECT_EQ(c[9].style & 0x1F, static_cast<DWORD>(SS_LEFT));
+}
+
+// --- The menu over a live band, and pictures of all three ------------------------------------
+
+TEST(BandMenu, TurningHidingOffShowsEveryMeter) {
+    SitedBand band({{Memory, "Memory\\Load", 0, 1000},
+                    {Memory, "Memory\\AvailPhys", 1, 1000},
+                    {Drive, "Drive\\Q:\\", 0, 1000}},
+                   400, 40);
+    EXPECT_EQ(band.Invoke(2), S_OK);
+    ASSERT_TRUE(band.Record()->hideInvalid);
+    for (Meter* m = band.Record()->meters; m; m = m->next) {
+        m->visible = m == band.Record()->meters ? 1 : 0; // as the 60-second rule leaves them
+    }
+    EXPECT_EQ(band.Invoke(2), S_OK);
+    EXPECT_FALSE(band.Record()->hideInvalid);
+    int visible = 0;
+    for (const Meter* m = band.Record()->meters; m; m = m->next) {
+        visible += m->visible;
+    }
+    EXPECT_EQ(visible, 3);
+    EXPECT_EQ(band.Record()->visibleCount, 3) << "the grid is laid out again";
+}
+
+std::string ScreenshotPath(const char* name) {
+    const std::string folder = ProgramFolder() + VT_SCREENSHOT_FOLDER;
+    CreateDirectoryA(folder.c_str(), nullptr);
+    return folder + "\\" + name;
+}
+
+// The screen under a rectangle, written as a PNG; blankPercent is the share of pure black pixels.
+bool ShootScreen(const RECT& r, const char* name, int* blankPercent) {
+    const int width = r.right - r.left;
+    const int height = r.bottom - r.top;
+    Dib shot(width, height);
+    HDC screen = GetDC(nullptr);
+    BitBlt(shot.dc, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+    ReleaseDC(nullptr, screen);
+    GdiFlush();
+    int blank = 0;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            blank += shot.At(x, y) == 0;
+        }
+    }
+    *blankPercent = width > 0 && height > 0 ? blank * 100 / (width * height) : 100;
+    const std::string path = ScreenshotPath(name);
+    printf("screenshot: %s (%d x %d)\n", path.c_str(), width, height);
+    return WritePng(path.c_str(), width, height, shot.bits);
+}
+
+TEST_F(SettingsDialog, ScreenshotWithACandidateSelected) {
+    SitedBand band(startingMeters, 400, 40);
+    bool written = false;
+    int blank = -1;
+    bool found = false;
+    RunSettings(
+        band,
+        [&](HWND dialog) {
+            std::vector<TreeNode> tree = ReadTree(dialog);
+            HWND treeWindow = GetDlgItem(dialog, 1000);
+            TreeView_Expand(treeWindow, Category(tree, "Memory")->item, TVE_EXPAND);
+            TreeView_Expand(treeWindow, Category(tree, "Drive")->item, TVE_EXPAND);
+            Select(dialog, Candidate(tree, "Memory", "AvailPhys"));
+            SetForegroundWindow(dialog);
+            Sleep(600);
+            RECT r;
+            GetWindowRect(dialog, &r);
+            written = ShootScreen(r, "settings-dialog.png", &blank);
+            Click(dialog, 2);
+        },
+        &found);
+    ASSERT_TRUE(found);
+    EXPECT_TRUE(written);
+    EXPECT_LT(blank, 10) << "the dialog, not the bare screen, was captured";
+}
+
+DWORD WINAPI ShootAboutBox(void* parameter) {
+    bool* written = static_cast<bool*>(parameter);
+    for (int i = 0; i < 300; ++i) {
+        HWND about = FindWindowA(nullptr, "Veltrimのバージョン情報");
+        if (about && IsWindowVisible(about)) {
+            Sleep(400);
+            RECT r;
+            GetWindowRect(about, &r);
+            int blank = 0;
+            *written = ShootScreen(r, "about-box.png", &blank);
+            PostMessageA(about, WM_COMMAND, IDOK, 0);
+            return 0;
+        }
+        Sleep(20);
+    }
+    return 0;
+}
+
+TEST(BandMenu, ScreenshotOfTheAboutBox) {
+    SitedBand band({{Memory, "Memory\\Load", 0, 1000}}, 400, 40);
+    bool written = false;
+    HANDLE thread = CreateThread(nullptr, 0, ShootAboutBox, &written, 0, nullptr);
+    EXPECT_EQ(band.Invoke(3), S_OK);
+    WaitForSingleObject(thread, 30000);
+    CloseHandle(thread);
+    EXPECT_TRUE(written);
+}
+
+struct MenuShot {
+    RECT area;
+    bool written = false;
+    int items = 0;
+};
+
+DWORD WINAPI ShootMenu(void* parameter) {
+    MenuShot* shot = static_cast<MenuShot*>(parameter);
+    for (int i = 0; i < 300; ++i) {
+        HWND popup = FindWindowA("#32768", nullptr);
+        if (popup && IsWindowVisible(popup)) {
+            Sleep(400);
+            RECT menuRect;
+            GetWindowRect(popup, &menuRect);
+            RECT r;
+            UnionRect(&r, &shot->area, &menuRect);
+            int blank = 0;
+            shot->written = ShootScreen(r, "context-menu.png", &blank);
+            PostMessageA(popup, WM_KEYDOWN, VK_ESCAPE, 0);
+            return 0;
+        }
+        Sleep(20);
+    }
+    return 0;
+}
+
+TEST(BandMenu, ScreenshotOfTheMenuOverTheBand) {
+    SitedBand band({{Memory, "Memory\\Load", 0, 500},
+                    {Memory, "Memory\\AvailPhys", 1, 500},
+                    {Resource, "Resource\\GDI", 1, 500}},
+                   480, 36);
+    MoveWindow(band.parent, 40, 300, 480, 36, TRUE);
+    // Let the band sample and paint for a moment, as it would on the taskbar.
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < 800) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            DispatchMessageA(&msg);
+        }
+        Sleep(10);
+    }
+    HMENU menu = CreatePopupMenu();
+    ASSERT_TRUE(SUCCEEDED(band.menu->QueryContextMenu(menu, 0, 1, 100, CMF_NORMAL)));
+    MenuShot shot;
+    GetWindowRect(band.parent, &shot.area);
+    HANDLE thread = CreateThread(nullptr, 0, ShootMenu, &shot, 0, nullptr);
+    SetForegroundWindow(band.parent);
+    TrackPopupMenu(menu, TPM_RETURNCMD | TPM_LEFTALIGN | TPM_BOTTOMALIGN, 200, 310, 0, band.parent,
+                   nullptr);
+    WaitForSingleObject(thread, 30000);
+    CloseHandle(thread);
+    DestroyMenu(menu);
+    EXPECT_TRUE(shot.written);
+}
+
+} // namespace
