@@ -57,4 +57,11 @@ function(vt_test name)
   target_link_libraries(${name} PRIVATE ${arg_LIBS} ${VT_GTEST})
   add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
   set_tests_properties(${name} PROPERTIES TIMEOUT 300)
+  if(WIN32)
+    # Under Wine passing needs GoogleTest's own closing line: a program that crashed part-way
+    # (which Wine may report with exit code 0) fails instead of quietly losing its cases.
+    set_tests_properties(${name} PROPERTIES
+      PASS_REGULAR_EXPRESSION "\\[  PASSED  \\] [0-9]+ test"
+      FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]")
+  endif()
 endfunction()
