@@ -172,4 +172,64 @@ TEST(BandHost, ShowsTheRegisteredBandKeepsItsStateAndWritesAScreenshot) {
     DeleteFileA(shot.c_str());
 }
 
+HWND WaitForWindow(const char* className, HWND parent) {
+    for (int i = 0; i < 200; ++i) {
+        HWND window = parent ? FindWindowExA(parent, nullptr, className, nullptr)
+                             : FindWindowA(className, nullptr);
+        if (window && (parent || IsWindowVisible(window))) {
+            return window;
+        }
+        Sleep(50);
+    }
+    return nullptr;
+}
+
+TEST(BandHost, RightClickOnTheBandOpensItsMenuAndRunsTheChosenCommand) {
+    const std::string dll = PlatformFolder() + "..\\band\\vt.dll";
+    ASSERT_EQ(RunAndWait("regsvr32.exe /s \"" + dll + "\""), 0u);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    std::string line = "\"" + PlatformFolder() + "bandhost.exe\" /default /exit 20";
+    ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &process));
+
+    // bandhost tracks a menu only when the band added its items to it.
+    HWND frame = WaitForWindow("VeltrimHostFrame", nullptr);
+    HWND strip = frame ? WaitForWindow("VeltrimHostStrip", frame) : nullptr;
+    HWND band = strip ? WaitForWindow("VeltrimClass", strip) : nullptr;
+    HWND popup = nullptr;
+    HWND about = nullptr;
+    if (band) {
+        PostMessageA(band, WM_RBUTTONUP, 0, MAKELPARAM(10, 10));
+        popup = WaitForWindow("#32768", nullptr);
+    }
+    if (popup) {
+        // Up from no selection lands on the last command, "About Veltrim...".
+        PostMessageA(popup, WM_KEYDOWN, VK_UP, 0);
+        PostMessageA(popup, WM_KEYDOWN, VK_RETURN, 0);
+        for (int i = 0; i < 200 && !about; ++i) {
+            about = FindWindowA(nullptr, "Veltrimのバージョン情報");
+            Sleep(50);
+        }
+    }
+    if (about) {
+        PostMessageA(about, WM_COMMAND, IDOK, 0);
+        Sleep(300);
+    }
+    if (frame) {
+        PostMessageA(frame, WM_CLOSE, 0, 0);
+    }
+    if (WaitForSingleObject(process.hProcess, 15000) != WAIT_OBJECT_0) {
+        TerminateProcess(process.hProcess, 1);
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    RunAndWait("regsvr32.exe /s /u \"" + dll + "\"");
+
+    ASSERT_NE(band, nullptr) << "bandhost shows the band in its strip";
+    ASSERT_NE(popup, nullptr) << "a right-click on the band brings up its menu";
+    EXPECT_NE(about, nullptr) << "the chosen command runs: the about box";
+}
+
 } // namespace
