@@ -81,8 +81,7 @@ size_t RewriteWininit(const char* old, size_t oldSize, const char* toPath, const
     while (start < oldSize) {
         const size_t end = LineEnd(old, oldSize, start);
         Put(writer, old + start, end - start);
-        lastEndedWithCrLf =
-            end - start >= 2 && old[end - 2] == '\r' && old[end - 1] == '\n';
+        lastEndedWithCrLf = end - start >= 2 && old[end - 2] == '\r' && old[end - 1] == '\n';
         if (IsRenameHeader(old + start, end - start)) {
             PutRenameLine(writer, toPath, fromPath);
             Put(writer, old + end, oldSize - end);
