@@ -89,8 +89,7 @@ std::string FirstRenameLine(const std::string& text) {
         if (line == "[rename]\r\n") {
             // A repeated header opens the same section again.
             const size_t next = text.find("\r\n", end);
-            const std::string entry =
-                next == std::string::npos ? "" : text.substr(end, next - end);
+            const std::string entry = next == std::string::npos ? "" : text.substr(end, next - end);
             if (entry != "[rename]") {
                 return entry;
             }
@@ -102,8 +101,8 @@ std::string FirstRenameLine(const std::string& text) {
 
 // Random contents built from the pieces that matter: headers in any case, CR, LF, zero bytes.
 TEST(WininitTest, PropertiesOverRandomContent) {
-    const char* const pieces[] = {"[rename]", "[RENAME]", "\r\n", "\r", "\n", "a=b", "NUL=C:\\Q",
-                                  "[other]",  " ",        "\x83\x5C"};
+    const char* const pieces[] = {"[rename]", "[RENAME]",  "\r\n",    "\r", "\n",
+                                  "a=b",      "NUL=C:\\Q", "[other]", " ",  "\x83\x5C"};
     std::mt19937 random(1998);
     const std::string line = "C:\\PROG~1\\VT.DLL=C:\\PROG~1\\_STT1A2B";
     for (int round = 0; round < 3000; ++round) {
