@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "png_writer.h"
 #include "setup_driver.h"
 
 namespace {
@@ -56,9 +57,46 @@ bool BandShownBy(HWND host) {
     return found;
 }
 
-void Answer(const char* caption, int button, const char* text = nullptr) {
+// The window as the screen shows it, as a PNG beside the test program (for a person to look at).
+void Screenshot(HWND window, const char* name) {
+    RECT rect;
+    GetWindowRect(window, &rect);
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    UpdateWindow(window);
+    Sleep(200);
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bitmap && bits) {
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+        SelectObject(memory, old);
+        GdiFlush();
+        EXPECT_TRUE(WritePng((ProgramFolder() + name).c_str(), width, height,
+                             static_cast<const uint32_t*>(bits)));
+    }
+    if (bitmap) {
+        DeleteObject(bitmap);
+    }
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+}
+
+void Answer(const char* caption, int button, const char* text = nullptr,
+            const char* screenshot = nullptr) {
     HWND box = WaitForAnyWindow(caption);
     ASSERT_NE(box, nullptr) << caption;
+    if (screenshot) {
+        Screenshot(box, screenshot);
+    }
     if (text) {
         EXPECT_EQ(MessageText(box), text);
     }
@@ -120,13 +158,15 @@ TEST(ProductTest, InstallShowUninstallAndRestart) {
         SetCurrentDirectoryA(ProgramFolder().c_str());
         HWND intro = WaitForWindow(setup, (std::string(Title) + "のセットアップ").c_str());
         ASSERT_NE(intro, nullptr);
+        Screenshot(intro, "setup_intro.png");
         Press(intro, IDOK);
         HWND destination = WaitForWindow(setup, "インストール先の選択");
         ASSERT_NE(destination, nullptr);
+        Screenshot(destination, "setup_destination.png");
         EXPECT_EQ(ItemText(destination, 1001), Folder);
         Press(destination, IDOK);
         Answer("インストール先の確認", IDYES);
-        Answer("フォルダの作成", IDYES);
+        Answer("フォルダの作成", IDYES, nullptr, "setup_folder_question.png");
         Answer("確認", IDOK, "インストールが終了しました。");
         EXPECT_EQ(setup.WaitForExit(), 0u);
     }
