@@ -81,6 +81,29 @@ void RestartWindows(bool uninstallMode);
 // renames and removes them from the file. False when a line could not be handed over.
 bool TransferPendingRenames(const char* wininitPath);
 
+// ---- Placing files (files.cpp) ------------------------------------------------------------------
+
+// Whether the last character of a path is a backslash (not the second byte of a double-byte one).
+bool EndsWithBackslash(const char* path);
+
+// The full path of folder, a backslash unless it already ends in one, and name. False when the
+// folder can't be resolved or the result doesn't fit.
+bool JoinPath(char* output, size_t capacity, const char* folder, const char* name);
+// The short form of an existing path as the disk names it; "NUL" stays. False when it won't fit.
+bool ToShortPath(char* output, size_t capacity, const char* path);
+// Adds "toPath=fromPath" (short forms) under [rename] of WININIT.INI; the file is left as it was
+// when anything fails.
+void ScheduleRename(const char* fromPath, const char* toPath);
+// Copies source to destination (a trailing backslash: the source's name in that folder), asking
+// before it creates a missing folder; a file in use is replaced at the next start of Windows.
+// Throws EErrorCode.
+bool CopyInstallFile(const char* source, const char* destination);
+// Deletes a file now, or at the next start of Windows when it is in use.
+void DeleteOrSchedule(const char* path);
+// Starts a command line (the program found from its first word) and waits for its end. False
+// when it can't be started.
+bool RunAndWait(char* commandLine);
+
 // ---- Runs (runs.cpp) ----------------------------------------------------------------------------
 
 bool RunInstall();

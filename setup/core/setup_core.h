@@ -95,3 +95,26 @@ ListLineStatus CopyListLine(const char* line, char* output, size_t capacity, Lea
 // Splits an "Install.files" line into destination and source at its "=".
 ListLineStatus SplitFileLine(const char* line, char* destination, size_t destinationCapacity,
                              char* source, size_t sourceCapacity, LeadByteTest isLead);
+
+// ---- WININIT.INI -------------------------------------------------------------------------------
+
+// The bytes the rewrite of previous content of oldSize bytes can need with these two paths.
+size_t WininitCapacity(size_t oldSize, const char* toPath, const char* fromPath);
+// Writes the new content of WININIT.INI into output: every previous byte in order, and one line
+// "toPath=fromPath" CR LF directly after the first "[rename]" line that ends in CR LF, or appended
+// under a new "[rename]" header. The previous content is taken by its size (a zero byte in it is
+// content). Returns the length written, or 0 when capacity is smaller than WininitCapacity.
+size_t RewriteWininit(const char* old, size_t oldSize, const char* toPath, const char* fromPath,
+                      char* output, size_t capacity);
+
+// ---- Short paths -------------------------------------------------------------------------------
+
+// Looks up the existing path (up to and including one component) and writes its 8.3 alias
+// (empty when the name already has that form) into alias. False when it is not found.
+typedef bool (*ShortNameLookup)(void* context, const char* path, char* alias, size_t capacity);
+
+// The short form of path: after the root part (up to the first backslash at or after the third
+// byte), each component that has an alias is replaced by it; one not found stays as written.
+// "NUL" stays "NUL". False when the result does not fit into capacity (output then empty).
+bool ToShortPath(char* output, size_t capacity, const char* path, ShortNameLookup lookup,
+                 void* context, LeadByteTest isLead);

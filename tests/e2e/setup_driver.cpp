@@ -18,7 +18,8 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
     WindowSearch& search = *reinterpret_cast<WindowSearch*>(parameter);
     DWORD processId = 0;
     GetWindowThreadProcessId(window, &processId);
-    if (processId != search.processId || !IsWindowVisible(window) || window == search.excluded) {
+    if ((search.processId && processId != search.processId) || !IsWindowVisible(window) ||
+        window == search.excluded) {
         return TRUE;
     }
     if (search.caption && WindowText(window) != search.caption) {
@@ -28,6 +29,8 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
     return FALSE;
 }
 
+} // namespace
+
 std::string ProgramFolder() {
     char path[MAX_PATH];
     const DWORD length = GetModuleFileNameA(nullptr, path, sizeof(path));
@@ -35,7 +38,27 @@ std::string ProgramFolder() {
     return folder.substr(0, folder.find_last_of("\\/") + 1);
 }
 
-} // namespace
+void DeleteKeyTree(HKEY root, const char* path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        char child[MAX_PATH];
+        DWORD size = sizeof(child);
+        // Leaf first: Wine's own recursion is unreliable.
+        while (RegEnumKeyExA(key, 0, child, &size, nullptr, nullptr, nullptr, nullptr) ==
+               ERROR_SUCCESS) {
+            const std::string below = std::string(path) + "\\" + child;
+            DeleteKeyTree(root, below.c_str());
+            size = sizeof(child);
+            HKEY stayed = nullptr;
+            if (RegOpenKeyExA(root, below.c_str(), 0, KEY_READ, &stayed) == ERROR_SUCCESS) {
+                RegCloseKey(stayed);
+                break;
+            }
+        }
+        RegCloseKey(key);
+    }
+    RegDeleteKeyA(root, path);
+}
 
 std::string& Transcript() {
     static std::string transcript;
@@ -160,4 +183,17 @@ HWND FocusOf(HWND window) {
         return nullptr;
     }
     return info.hwndFocus;
+}
+
+HWND WaitForAnyWindow(const char* caption) {
+    for (DWORD waited = 0; waited < WaitLimit; waited += PollInterval) {
+        WindowSearch search = {0, caption, nullptr, nullptr};
+        EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+        if (search.found) {
+            Transcript() += "window \"" + WindowText(search.found) + "\"\n";
+            return search.found;
+        }
+        Sleep(PollInterval);
+    }
+    return nullptr;
 }

@@ -29,8 +29,15 @@ struct SetupProcess {
 // A visible top-level window of the process with this caption (any caption but the excluded
 // window's when caption is null), waited for up to ten seconds; null when none came.
 HWND WaitForWindow(const SetupProcess& process, const char* caption, HWND excluded = nullptr);
+// The same for a window of any process (such as a copy that setup.exe started).
+HWND WaitForAnyWindow(const char* caption);
 // Waits until the window is gone; false when it is still there after ten seconds.
 bool WaitForWindowGone(HWND window);
+
+// The folder of the test program, with a trailing backslash.
+std::string ProgramFolder();
+// Deletes a key and everything below it.
+void DeleteKeyTree(HKEY root, const char* path);
 
 // What the driver saw, in order: each window found ("caption") and each message read.
 std::string& Transcript();

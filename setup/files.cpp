@@ -1,0 +1,250 @@
+// Placing files: the copy with its folder questions and in-use fallback, WININIT.INI and paths.
+#include "setup_state.h"
+
+#include <string.h>
+
+namespace {
+
+// The largest WININIT.INI that is read; a bigger one is left alone rather than half handled.
+const DWORD LargestWininit = 4 * 1024 * 1024;
+
+bool FullPath(const char* path, char* output, char** filePart) {
+    *filePart = nullptr;
+    const DWORD length = GetFullPathNameA(path, PathCapacity, output, filePart);
+    return length != 0 && length < PathCapacity;
+}
+
+bool DiskAlias(void*, const char* path, char* alias, size_t capacity) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(path, &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    FindClose(search);
+    lstrcpynA(alias, found.cAlternateFileName, static_cast<int>(capacity));
+    return true;
+}
+
+bool WriteAll(HANDLE file, const char* bytes, DWORD size) {
+    DWORD written = 0;
+    if (SetFilePointer(file, 0, nullptr, FILE_BEGIN) != 0) {
+        return false;
+    }
+    if (size && (!WriteFile(file, bytes, size, &written, nullptr) || written != size)) {
+        return false;
+    }
+    return SetEndOfFile(file) != FALSE;
+}
+
+// The whole previous content of the open file into a heap block (null with size 0 for an empty
+// file). False when it can't be read in full: the caller must then leave the file alone.
+bool ReadWhole(HANDLE file, char** content, DWORD* size) {
+    *content = nullptr;
+    *size = GetFileSize(file, nullptr);
+    if (*size == INVALID_FILE_SIZE || *size > LargestWininit) {
+        return false;
+    }
+    if (*size == 0) {
+        return true;
+    }
+    *content = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, *size));
+    if (!*content) {
+        return false;
+    }
+    DWORD read = 0;
+    if (!ReadFile(file, *content, *size, &read, nullptr) || read != *size) {
+        HeapFree(GetProcessHeap(), 0, *content);
+        *content = nullptr;
+        return false;
+    }
+    return true;
+}
+
+void RewriteOpenWininit(HANDLE file, const char* toPath, const char* fromPath) {
+    char* old = nullptr;
+    DWORD oldSize = 0;
+    if (!ReadWhole(file, &old, &oldSize)) {
+        return;
+    }
+    const size_t capacity = WininitCapacity(oldSize, toPath, fromPath);
+    char* rewritten = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, capacity));
+    if (rewritten) {
+        const size_t length = RewriteWininit(old, oldSize, toPath, fromPath, rewritten, capacity);
+        if (length && !WriteAll(file, rewritten, static_cast<DWORD>(length))) {
+            WriteAll(file, old, oldSize);
+        }
+        HeapFree(GetProcessHeap(), 0, rewritten);
+    }
+    if (old) {
+        HeapFree(GetProcessHeap(), 0, old);
+    }
+}
+
+// The folder of a full file path. A file in a drive's root gives the root with its backslash,
+// so that the folder test looks at the drive and not at its current folder.
+void FolderOf(const char* fullPath, const char* filePart, char* folder) {
+    size_t length = static_cast<size_t>(filePart - fullPath);
+    if (length > 0) {
+        --length;
+    }
+    if (length == 0 || fullPath[length - 1] == ':') {
+        ++length;
+    }
+    memcpy(folder, fullPath, length);
+    folder[length] = '\0';
+}
+
+// Makes sure the folder exists, asking the user before creating it.
+void EnsureFolder(const char* folder) {
+    for (;;) {
+        const DWORD attributes = GetFileAttributesA(folder);
+        if (attributes != INVALID_FILE_ATTRIBUTES) {
+            if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+                throw FolderNotCreated;
+            }
+            return;
+        }
+        if (MessageBoxFormat(nullptr, MB_YESNO | MB_ICONQUESTION, "フォルダの作成",
+                             "「%s」は存在しません。\nこのフォルダを作成しますか？",
+                             folder) == IDYES) {
+            CreateDirectoryA(folder, nullptr);
+            return;
+        }
+        if (MessageBoxFormat(nullptr, MB_YESNO | MB_ICONERROR, "インストールの中断", "%s",
+                             "インストールを中断しますか？") == IDYES) {
+            throw FolderNotCreated;
+        }
+    }
+}
+
+// A name "_stt" and four hex digits that no file in the folder has yet.
+void FreeTemporaryName(const char* folder, char* path) {
+    for (DWORD i = 0; i < 0x10000; ++i) {
+        char name[16];
+        wsprintfA(name, "_stt%04x", (GetTickCount() + i) & 0xFFFF);
+        if (!JoinPath(path, PathCapacity, folder, name)) {
+            throw InternalError;
+        }
+        if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) {
+            return;
+        }
+    }
+    throw InternalError;
+}
+
+} // namespace
+
+bool EndsWithBackslash(const char* path) {
+    bool last = false;
+    for (const char* at = path; *at;) {
+        last = *at == '\\';
+        at += (IsAnsiLeadByte(static_cast<unsigned char>(*at)) && at[1]) ? 2 : 1;
+    }
+    return last;
+}
+
+bool JoinPath(char* output, size_t capacity, const char* folder, const char* name) {
+    char full[PathCapacity];
+    char* filePart = nullptr;
+    if (!FullPath(folder, full, &filePart)) {
+        return false;
+    }
+    const char* separator = EndsWithBackslash(full) ? "" : "\\";
+    if (strlen(full) + strlen(separator) + strlen(name) >= capacity) {
+        return false;
+    }
+    wsprintfA(output, "%s%s%s", full, separator, name);
+    return true;
+}
+
+bool ToShortPath(char* output, size_t capacity, const char* path) {
+    return ToShortPath(output, capacity, path, DiskAlias, nullptr, IsAnsiLeadByte);
+}
+
+void ScheduleRename(const char* fromPath, const char* toPath) {
+    char windows[PathCapacity];
+    const UINT length = GetWindowsDirectoryA(windows, sizeof(windows));
+    char wininit[PathCapacity];
+    if (length == 0 || length >= sizeof(windows) ||
+        !JoinPath(wininit, sizeof(wininit), windows, "WININIT.INI")) {
+        return;
+    }
+    // A line with a cut path would rename the wrong file: no line then.
+    char shortFrom[PathCapacity];
+    char shortTo[PathCapacity];
+    if (!ToShortPath(shortFrom, sizeof(shortFrom), fromPath) ||
+        !ToShortPath(shortTo, sizeof(shortTo), toPath)) {
+        return;
+    }
+    // One handle, unshared, from the read to the last write: nobody changes it in between.
+    HANDLE file = CreateFileA(wininit, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    RewriteOpenWininit(file, shortTo, shortFrom);
+    CloseHandle(file);
+}
+
+bool CopyInstallFile(const char* source, const char* destination) {
+    char fullSource[PathCapacity];
+    char* sourceName = nullptr;
+    if (!FullPath(source, fullSource, &sourceName) || !sourceName || !*sourceName) {
+        throw InternalError;
+    }
+    char fullDestination[PathCapacity];
+    char* destinationName = nullptr;
+    if (!FullPath(destination, fullDestination, &destinationName)) {
+        throw InternalError;
+    }
+    if (!destinationName || !*destinationName) {
+        char named[PathCapacity];
+        if (strlen(destination) + strlen(sourceName) >= sizeof(named)) {
+            throw InternalError;
+        }
+        wsprintfA(named, "%s%s", destination, sourceName);
+        if (!FullPath(named, fullDestination, &destinationName) || !destinationName) {
+            throw InternalError;
+        }
+    }
+    char folder[PathCapacity];
+    FolderOf(fullDestination, destinationName, folder);
+    EnsureFolder(folder);
+    if (CopyFileA(fullSource, fullDestination, FALSE)) {
+        return true;
+    }
+    char temporary[PathCapacity];
+    FreeTemporaryName(folder, temporary);
+    if (!CopyFileA(fullSource, temporary, FALSE)) {
+        throw InternalError;
+    }
+    ScheduleRename(temporary, fullDestination);
+    setupState.restartNeeded = true;
+    return true;
+}
+
+void DeleteOrSchedule(const char* path) {
+    if (DeleteFileA(path)) {
+        return;
+    }
+    // What is not there needs no line in WININIT.INI.
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+        return;
+    }
+    ScheduleRename(path, "NUL");
+}
+
+bool RunAndWait(char* commandLine) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
+                        nullptr, nullptr, &startup, &process)) {
+        return false;
+    }
+    CloseHandle(process.hThread);
+    WaitForSingleObject(process.hProcess, INFINITE);
+    CloseHandle(process.hProcess);
+    return true;
+}
