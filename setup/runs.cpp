@@ -28,6 +28,19 @@ bool FirstFolderOf(const char* destination, char* firstFolder) {
     return true;
 }
 
+// An Install.files line split at its "=" with both sides expanded; false for a line that is not
+// a destination, "=" and a source, or whose sides do not expand.
+bool ExpandFileLine(const char* line, char* destination, char* source) {
+    char destinationText[PathCapacity];
+    char sourceText[PathCapacity];
+    if (SplitFileLine(line, destinationText, sizeof(destinationText), sourceText,
+                      sizeof(sourceText), IsAnsiLeadByte) != ListLineOk) {
+        return false;
+    }
+    return ExpandScriptText(source, PathCapacity, sourceText) &&
+           ExpandScriptText(destination, PathCapacity, destinationText);
+}
+
 // Copies every listed file; false when none was put in place. Lines that are not a destination,
 // "=" and a source, or whose sides do not expand, are passed over.
 bool CopyListedFiles(char* firstFolder) {
@@ -36,16 +49,9 @@ bool CopyListedFiles(char* firstFolder) {
     bool anyCopied = false;
     firstFolder[0] = '\0';
     while (const char* line = NextSectionLine(reader)) {
-        char destinationText[PathCapacity];
-        char sourceText[PathCapacity];
-        if (SplitFileLine(line, destinationText, sizeof(destinationText), sourceText,
-                          sizeof(sourceText), IsAnsiLeadByte) != ListLineOk) {
-            continue;
-        }
         char source[PathCapacity];
         char destination[PathCapacity];
-        if (!ExpandScriptText(source, sizeof(source), sourceText) ||
-            !ExpandScriptText(destination, sizeof(destination), destinationText)) {
+        if (!ExpandFileLine(line, destination, source)) {
             continue;
         }
         if (!firstFolder[0] && !FirstFolderOf(destination, firstFolder)) {
@@ -182,16 +188,9 @@ void DeleteInstalledFiles() {
     char list[ListSectionCapacity];
     SectionReader reader = ReadListSection("Install.files", list);
     while (const char* line = NextSectionLine(reader)) {
-        char destinationText[PathCapacity];
-        char sourceText[PathCapacity];
-        if (SplitFileLine(line, destinationText, sizeof(destinationText), sourceText,
-                          sizeof(sourceText), IsAnsiLeadByte) != ListLineOk) {
-            continue;
-        }
         char source[PathCapacity];
         char destination[PathCapacity];
-        if (!ExpandScriptText(source, sizeof(source), sourceText) ||
-            !ExpandScriptText(destination, sizeof(destination), destinationText) ||
+        if (!ExpandFileLine(line, destination, source) ||
             strlen(destination) + strlen(source) >= PathCapacity) {
             continue;
         }

@@ -378,47 +378,6 @@ TEST(ReadyUninstall, AnswersNoWhileAnyBandWindowIsAChildSomewhere) {
 
 namespace {
 
-// A host's site: its strip window, and what the band told it about focus.
-struct TestSite : IOleWindow, IInputObjectSite {
-    HWND strip = nullptr;
-    bool offerWindow = true;
-    bool offerInputSite = true;
-    std::vector<BOOL> focusChanges;
-    LONG refs = 1;
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-        *ppv = nullptr;
-        if (IsEqualIID(riid, IID_IUnknown)) {
-            *ppv = static_cast<IOleWindow*>(this);
-        } else if (IsEqualIID(riid, IID_IOleWindow) && offerWindow) {
-            *ppv = static_cast<IOleWindow*>(this);
-        } else if (IsEqualIID(riid, IID_IInputObjectSite) && offerInputSite) {
-            *ppv = static_cast<IInputObjectSite*>(this);
-        } else {
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override {
-        return ++refs;
-    }
-    ULONG STDMETHODCALLTYPE Release() override {
-        return --refs;
-    }
-    HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) override {
-        *window = strip;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE OnFocusChangeIS(IUnknown*, BOOL focus) override {
-        focusChanges.push_back(focus);
-        return S_OK;
-    }
-};
-
 struct HostWindows {
     HWND frame;
     HWND strip;

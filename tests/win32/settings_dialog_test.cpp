@@ -28,40 +28,6 @@ typedef HRESULT(STDAPICALLTYPE* GetClassObjectFunction)(REFCLSID, REFIID, void**
 const char settingsCaption[] = "設定";
 const char enumPath[] = "System\\CurrentControlSet\\Control\\PerfStats\\Enum\\";
 
-// The shell's side of the band: a window to live in and focus notifications to swallow.
-struct TestSite : IOleWindow, IInputObjectSite {
-    HWND window = nullptr;
-    LONG refs = 1;
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IOleWindow)) {
-            *out = static_cast<IOleWindow*>(this);
-        } else if (IsEqualIID(iid, IID_IInputObjectSite)) {
-            *out = static_cast<IInputObjectSite*>(this);
-        } else {
-            *out = nullptr;
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override {
-        return ++refs;
-    }
-    ULONG STDMETHODCALLTYPE Release() override {
-        return --refs;
-    }
-    HRESULT STDMETHODCALLTYPE GetWindow(HWND* out) override {
-        *out = window;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE OnFocusChangeIS(IUnknown*, BOOL) override {
-        return S_OK;
-    }
-};
-
 struct StoredMeter {
     MeterKind kind;
     std::string key;
@@ -134,7 +100,7 @@ struct SitedBand {
         RegisterClassA(&host);
         parent = CreateWindowExA(0, host.lpszClassName, "", WS_POPUP | WS_VISIBLE, 0, 0, width,
                                  height, nullptr, nullptr, host.hInstance, nullptr);
-        site.window = parent;
+        site.strip = parent;
         withSite->SetSite(static_cast<IOleWindow*>(&site));
         docking->ShowDW(TRUE);
     }

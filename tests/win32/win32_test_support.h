@@ -2,10 +2,12 @@
 #pragma once
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <stdint.h>
 
 #include <string>
+#include <vector>
 
 #include "shell/meter_band.h"
 
@@ -56,3 +58,45 @@ struct Dib {
 uint32_t RgbOf(COLORREF colour);
 // "r,g,b" of a pixel value, for readable failures.
 std::string RgbText(uint32_t rgb);
+
+// A host's site for a band: its strip window, and what the band told it about focus. What it
+// offers can be narrowed to try the band's refusals.
+struct TestSite : IOleWindow, IInputObjectSite {
+    HWND strip = nullptr;
+    bool offerWindow = true;
+    bool offerInputSite = true;
+    std::vector<BOOL> focusChanges;
+    LONG refs = 1;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+        *ppv = nullptr;
+        if (IsEqualIID(riid, IID_IUnknown)) {
+            *ppv = static_cast<IOleWindow*>(this);
+        } else if (IsEqualIID(riid, IID_IOleWindow) && offerWindow) {
+            *ppv = static_cast<IOleWindow*>(this);
+        } else if (IsEqualIID(riid, IID_IInputObjectSite) && offerInputSite) {
+            *ppv = static_cast<IInputObjectSite*>(this);
+        } else {
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override {
+        return ++refs;
+    }
+    ULONG STDMETHODCALLTYPE Release() override {
+        return --refs;
+    }
+    HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) override {
+        *window = strip;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE OnFocusChangeIS(IUnknown*, BOOL focus) override {
+        focusChanges.push_back(focus);
+        return S_OK;
+    }
+};
