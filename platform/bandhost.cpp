@@ -14,7 +14,7 @@
 
 #include <vector>
 
-#include "png_writer.h"
+#include "screen_shot.h"
 #include "shell/band_object.h"
 #include "shell/band_state.h"
 
@@ -169,30 +169,10 @@ void SaveState() {
 void WriteScreenshot() {
     RECT client;
     GetClientRect(strip, &client);
-    const int width = client.right, height = client.bottom;
     HDC screen = GetDC(strip);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (bitmap && bits) {
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-        SelectObject(memory, old);
-        GdiFlush();
-        if (WritePng(options.screenshot, width, height, static_cast<const uint32_t*>(bits))) {
-            printf("bandhost: screenshot written to %s\n", options.screenshot);
-        }
+    if (WriteScreenPng(options.screenshot, screen, 0, 0, client.right, client.bottom)) {
+        printf("bandhost: screenshot written to %s\n", options.screenshot);
     }
-    if (bitmap) {
-        DeleteObject(bitmap);
-    }
-    DeleteDC(memory);
     ReleaseDC(strip, screen);
 }
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "png_writer.h"
+#include "screen_shot.h"
 #include "setup_driver.h"
 
 namespace {
@@ -66,27 +66,8 @@ void Screenshot(HWND window, const char* name) {
     UpdateWindow(window);
     Sleep(200);
     HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (bitmap && bits) {
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
-        SelectObject(memory, old);
-        GdiFlush();
-        EXPECT_TRUE(WritePng((ProgramFolder() + name).c_str(), width, height,
-                             static_cast<const uint32_t*>(bits)));
-    }
-    if (bitmap) {
-        DeleteObject(bitmap);
-    }
-    DeleteDC(memory);
+    EXPECT_TRUE(WriteScreenPng((ProgramFolder() + name).c_str(), screen, rect.left, rect.top, width,
+                               height));
     ReleaseDC(nullptr, screen);
 }
 
