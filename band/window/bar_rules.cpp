@@ -12,9 +12,11 @@ const Stop stopA = {16, 255, 16};
 const Stop stopB = {240, 240, 0};
 const Stop stopC = {255, 120, 0};
 
-// (from x (span - offset) + to x offset) / span, signed, truncating toward zero; low 8 bits.
+// (from x (span - offset) + to x offset) / span, signed, truncating toward zero, held within
+// 0..255: past the last stop the line runs on, and a wrapped channel would turn orange black.
 uint8_t Blend(int64_t from, int64_t to, int64_t offset, int64_t span) {
-    return static_cast<uint8_t>(((from * (span - offset) + to * offset) / span) & 0xFF);
+    const int64_t channel = (from * (span - offset) + to * offset) / span;
+    return static_cast<uint8_t>(channel < 0 ? 0 : (channel > 255 ? 255 : channel));
 }
 
 } // namespace

@@ -36,8 +36,8 @@ struct BarColour {
 };
 // Colour of gradient position i in a bar of u segments: green (16, 255, 16) at 0, yellow
 // (240, 240, 0) at half = max(u / 2, 1), orange (255, 120, 0) at 2 x half; straight lines
-// between, with signed division truncating toward zero and the low 8 bits of each channel
-// (positions past 2 x half extrapolate and may wrap).
+// between, with signed division truncating toward zero; positions past 2 x half extrapolate,
+// each channel held within 0..255.
 BarColour BarGradientColour(int position, int segments);
 // Each channel x 50 / 100, truncated: the dim trail.
 BarColour HalfStrength(BarColour colour);

@@ -32,19 +32,20 @@ TEST(BarColours, GradientOfTenSegments) {
     EXPECT_EQ(Rgb(BarGradientColour(10, 10)), "255,120,0") << "the peak colour of the last one";
 }
 
-TEST(BarColours, PastTheLastStopTheLinesExtrapolateAndWrap) {
+TEST(BarColours, PastTheLastStopTheLinesExtrapolateWithinTheChannelRange) {
     // u = 1: half is at least 1, so position 1 is already the orange stop and 2 lies past it.
     EXPECT_EQ(Rgb(BarGradientColour(0, 1)), "16,255,16");
     EXPECT_EQ(Rgb(BarGradientColour(1, 1)), "240,240,0");
     EXPECT_EQ(Rgb(BarGradientColour(2, 1)), "255,120,0");
-    // Position 3: red 240*-1 + 255*2 = 270 -> low 8 bits 14; green 240*-1 + 120*2 = 0.
-    EXPECT_EQ(Rgb(BarGradientColour(3, 1)), "14,0,0");
-    // u = 11, half = 5: the peak of the last segment uses position 11, one past 2 x half.
-    // red (240*-1 + 255*6) / 5 = 258 -> 2; green (240*-1 + 120*6) / 5 = 96.
-    EXPECT_EQ(Rgb(BarGradientColour(11, 11)), "2,96,0");
-    // Negative intermediate results divide toward zero before the low 8 bits are taken:
-    // u = 2, position 5: green (240*-3 + 120*4) / 1 = -240 -> 16.
-    EXPECT_EQ(BarGradientColour(5, 2).green, 16);
+    // Position 3: red 240*-1 + 255*2 = 270 stays 255; green 240*-1 + 120*2 = 0.
+    EXPECT_EQ(Rgb(BarGradientColour(3, 1)), "255,0,0");
+    // The bright peak of the last segment of an odd u sits one past 2 x half: it must stay
+    // bright, not wrap to near black.
+    // u = 11, half = 5: red (240*-1 + 255*6) / 5 = 258; green (240*-1 + 120*6) / 5 = 96.
+    EXPECT_EQ(Rgb(BarGradientColour(11, 11)), "255,96,0");
+    EXPECT_EQ(Rgb(BarGradientColour(5, 5)), "255,60,0");
+    // A negative channel stops at 0: u = 2, position 5: green (240*-3 + 120*4) / 1 = -240.
+    EXPECT_EQ(BarGradientColour(5, 2).green, 0);
 }
 
 TEST(BarColours, HalfStrengthTruncates) {
