@@ -124,11 +124,29 @@ void GuardedRun(const SetupCommand& command) {
     EndOfRun(succeeded);
 }
 
+// The arguments of the command line. The program's own path, long and short, tells where an
+// unquoted program name with blanks ends, as the uninstall entry of an older install has it.
+SetupCommand ReadCommandLine() {
+    char longPath[PathCapacity] = "";
+    char shortPath[PathCapacity] = "";
+    const DWORD length = GetModuleFileNameA(nullptr, longPath, sizeof(longPath));
+    if (length == 0 || length >= sizeof(longPath)) {
+        longPath[0] = '\0';
+    }
+    const DWORD shortLength =
+        longPath[0] ? GetShortPathNameA(longPath, shortPath, sizeof(shortPath)) : 0;
+    if (shortLength == 0 || shortLength >= sizeof(shortPath)) {
+        shortPath[0] = '\0';
+    }
+    const char* const ownPaths[] = {longPath, shortPath};
+    return ParseSetupCommand(SkipProgramName(GetCommandLineA(), ownPaths, 2, IsAnsiLeadByte));
+}
+
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     setupState.instance = instance;
-    const SetupCommand command = ParseSetupCommand(SkipProgramName(GetCommandLineA()));
+    const SetupCommand command = ReadCommandLine();
     if (command.mode == SetupRelaunch) {
         RelaunchForUninstall(command.scriptPath);
         return 0;

@@ -14,9 +14,35 @@ const char* SkipBlanks(const char* text) {
     return text;
 }
 
+char ToUpperAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// Length of ownPath when text begins with it and a blank or the end follows; 0 otherwise.
+// ASCII letters match in either case; a double-byte character only as its two bytes.
+size_t OwnPathPrefix(const char* text, const char* ownPath, LeadByteTest isLead) {
+    size_t i = 0;
+    while (ownPath[i]) {
+        const unsigned char expected = static_cast<unsigned char>(ownPath[i]);
+        if (isLead(expected) && ownPath[i + 1]) {
+            if (text[i] != ownPath[i] || text[i + 1] != ownPath[i + 1]) {
+                return 0;
+            }
+            i += 2;
+            continue;
+        }
+        if (ToUpperAscii(text[i]) != ToUpperAscii(ownPath[i])) {
+            return 0;
+        }
+        ++i;
+    }
+    return (i > 0 && (text[i] == '\0' || IsBlank(text[i]))) ? i : 0;
+}
+
 } // namespace
 
-const char* SkipProgramName(const char* commandLine) {
+const char* SkipProgramName(const char* commandLine, const char* const* ownPaths,
+                            size_t ownPathCount, LeadByteTest isLead) {
     const char* p = SkipBlanks(commandLine);
     if (*p == '"') {
         ++p;
@@ -24,6 +50,18 @@ const char* SkipProgramName(const char* commandLine) {
             ++p;
         }
         return *p ? p + 1 : p;
+    }
+    // An unquoted program path may hold blanks ("C:\Program Files\..."): the longest of the
+    // program's own paths that the line starts with is the name.
+    size_t longest = 0;
+    for (size_t i = 0; i < ownPathCount; ++i) {
+        const size_t length = ownPaths[i] ? OwnPathPrefix(p, ownPaths[i], isLead) : 0;
+        if (length > longest) {
+            longest = length;
+        }
+    }
+    if (longest > 0) {
+        return p + longest;
     }
     while (*p && !IsBlank(*p)) {
         ++p;

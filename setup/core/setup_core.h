@@ -26,8 +26,11 @@ struct SetupCommand {
     const char* scriptPath; // points into the parsed text; empty in install mode
 };
 
-// The arguments that follow the program name (quoted or not) of a full command line.
-const char* SkipProgramName(const char* commandLine);
+// The arguments that follow the program name of a full command line. A quoted name ends at its
+// closing quote; an unquoted one that begins with one of the program's own paths (long or short
+// form; ASCII case ignored) and a blank ends after that path, any other at its first blank.
+const char* SkipProgramName(const char* commandLine, const char* const* ownPaths,
+                            size_t ownPathCount, LeadByteTest isLead);
 // Chooses the mode from the arguments; only the first two characters count, the third is
 // skipped unseen and the rest, blanks included, is the script path.
 SetupCommand ParseSetupCommand(const char* arguments);

@@ -49,7 +49,8 @@ void CheckSection(const uint8_t* data, size_t size) {
                       IsLeadCp932);
         std::vector<char> whole(PathCapacity);
         CopyListLine(line, whole.data(), whole.size(), IsLeadCp932);
-        ParseSetupCommand(SkipProgramName(line));
+        const char* const ownPaths[] = {line, "C:\\Program Files\\setup.bin"};
+        ParseSetupCommand(SkipProgramName(line, ownPaths, 2, IsLeadCp932));
         std::vector<char> key(PathCapacity);
         UninstallKeyName(key.data(), key.size(), line, IsLeadCp932);
         std::vector<char> value(PathCapacity);

@@ -195,10 +195,33 @@ TEST(UninstallKeyTest, NamesOnlyTheProductsOwnKey) {
 }
 
 TEST(SetupCommandTest, ProgramNameQuotedOrNot) {
-    EXPECT_STREQ(SkipProgramName("\"C:\\Program Files\\setup.exe\" /U x"), " /U x");
-    EXPECT_STREQ(SkipProgramName("  setup.exe /u"), " /u");
-    EXPECT_STREQ(SkipProgramName("setup.exe"), "");
-    EXPECT_STREQ(SkipProgramName("\"unterminated"), "");
+    // The program's own path, long and short, as the start-up reads it.
+    const char* const own[] = {"C:\\Program Files\\Veltrim ソア\\setup.bin",
+                               "C:\\PROGRA~1\\VELTRI~1\\SETUP.BIN"};
+    const struct {
+        const char* line;
+        const char* arguments;
+    } rows[] = {
+        {"\"C:\\Program Files\\setup.exe\" /U x", " /U x"},
+        {"  setup.exe /u", " /u"},
+        {"setup.exe", ""},
+        {"\"unterminated", ""},
+        // An unquoted entry with blanks in its folder: exactly the own path is skipped, in either
+        // form and ASCII case; a double-byte character (trail byte 0x5C, or "A" in ア) only
+        // byte for byte.
+        {"C:\\Program Files\\Veltrim ソア\\setup.bin /u C:\\Program Files\\x.dat",
+         " /u C:\\Program Files\\x.dat"},
+        {"c:\\program files\\veltrim ソア\\SETUP.BIN /u x", " /u x"},
+        {"C:\\PROGRA~1\\VELTRI~1\\SETUP.BIN /u x", " /u x"},
+        {"C:\\Program Files\\Veltrim ソア\\setup.bin", ""},
+        // Not the own path (or only its start): the name ends at the first blank.
+        {"C:\\Program Files\\Veltrim ソア\\setup.binx /u", " Files\\Veltrim ソア\\setup.binx /u"},
+        {"C:\\Program Files\\other.exe /u", " Files\\other.exe /u"},
+        {"C:\\Program Files\\Veltrim ソヂ\\setup.bin /u", " Files\\Veltrim ソヂ\\setup.bin /u"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_STREQ(SkipProgramName(row.line, own, 2, IsLeadCp932), row.arguments) << row.line;
+    }
 }
 
 TEST(SetupCommandTest, ThreeForms) {
