@@ -103,8 +103,10 @@ bool WriteUninstallEntry(const char* binPath, const char* datPath) {
         ShowSetupError(UninstallInfoFailed);
         return false;
     }
+    // Quoted: the shell starts the entry with its command line as stored, and an install folder
+    // with blanks would otherwise end the program name early.
     char command[PathCapacity * 2 + 8];
-    wsprintfA(command, "%s /u %s", binPath, datPath);
+    wsprintfA(command, "\"%s\" /u %s", binPath, datPath);
     RegSetValueExA(key, "DisplayName", 0, REG_SZ, reinterpret_cast<const BYTE*>(setupState.title),
                    static_cast<DWORD>(strlen(setupState.title) + 1));
     RegSetValueExA(key, "UninstallString", 0, REG_SZ, reinterpret_cast<const BYTE*>(command),

@@ -96,8 +96,8 @@ void SetupFolder::WriteScript(const std::string& content, const char* fileName) 
     EXPECT_EQ(written, content.size());
 }
 
-SetupProcess::SetupProcess(const std::string& program, const std::string& arguments) {
-    std::string commandLine = "\"" + program + "\"" + arguments;
+SetupProcess::SetupProcess(const std::string& program, const std::string& arguments, bool quoted) {
+    std::string commandLine = (quoted ? "\"" + program + "\"" : program) + arguments;
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,

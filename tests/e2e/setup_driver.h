@@ -14,10 +14,11 @@ struct SetupFolder {
     void WriteScript(const std::string& content, const char* fileName = "SETUP.DAT") const;
 };
 
-// One running setup.exe; terminated at the end if it is still running.
+// One running setup.exe; terminated at the end if it is still running. Started as Windows starts
+// a stored command: the program named, the command line (program quoted or not) as given.
 struct SetupProcess {
     PROCESS_INFORMATION info = {};
-    SetupProcess(const std::string& program, const std::string& arguments);
+    SetupProcess(const std::string& program, const std::string& arguments, bool quoted = true);
     ~SetupProcess();
     bool Started() const {
         return info.hProcess != nullptr;

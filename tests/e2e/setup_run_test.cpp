@@ -279,7 +279,7 @@ TEST_F(SetupRunTest, InstallIntoNewFolderThenUninstallFromTheEntry) {
     EXPECT_EQ(ReadFile(target + "ran.txt"), "first file");
     EXPECT_EQ(EntryValue("DisplayName"), Title);
     const std::string command = EntryValue("UninstallString");
-    EXPECT_EQ(command, target + "setup.bin /u " + target + "setup.dat");
+    EXPECT_EQ(command, "\"" + target + "setup.bin\" /u " + target + "setup.dat");
 
     // Keys for the uninstall to meet: one kept for its value, one deleted with its subkeys.
     HKEY key = nullptr;
@@ -300,8 +300,8 @@ TEST_F(SetupRunTest, InstallIntoNewFolderThenUninstallFromTheEntry) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
-    ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                               &startup, &process));
+    ASSERT_TRUE(CreateProcessA((target + "setup.bin").c_str(), &line[0], nullptr, nullptr, FALSE, 0,
+                               nullptr, nullptr, &startup, &process));
     EXPECT_EQ(WaitForSingleObject(process.hProcess, 10000), WAIT_OBJECT_0);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);

@@ -178,6 +178,17 @@ TEST_F(SetupUiTest, UninstallModeKeepsBlanksInThePathAndAsksToRestart) {
     EXPECT_EQ(setup.WaitForExit(), 0u);
 }
 
+// The uninstall entry of an older install: a program path with blanks, not quoted.
+TEST_F(SetupUiTest, UnquotedProgramPathWithBlanksStillUninstalls) {
+    SetupFolder folder("vt-e2e unquoted entry");
+    folder.WriteScript(Script, "setup.dat");
+    SetupProcess setup(folder.path + "setup.exe", " /U " + folder.path + "setup.dat", false);
+    HWND intro = WaitForWindow(setup, "Veltrim ソフトのアンインストール");
+    ASSERT_NE(intro, nullptr) << "not in uninstall mode";
+    Press(intro, IDCANCEL);
+    EXPECT_EQ(setup.WaitForExit(), 0u);
+}
+
 TEST_F(SetupUiTest, UnusableUninstallPathsAreRefused) {
     SetupFolder folder("vt-e2e-badpath");
     const std::string tooLong = "C:\\" + std::string(257, 'p');
