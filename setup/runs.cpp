@@ -398,11 +398,20 @@ void RelaunchForUninstall(const char* scriptPath) {
     char ownPath[PathCapacity];
     char tempFolder[PathCapacity];
     char tempFile[PathCapacity];
+    // Everything is checked before the temporary file exists: a refusal leaves nothing behind.
+    if (strlen(scriptPath) >= PathCapacity) {
+        ShowRelaunchError();
+        return;
+    }
     const DWORD ownLength = GetModuleFileNameA(nullptr, ownPath, sizeof(ownPath));
     const DWORD tempLength = GetTempPathA(sizeof(tempFolder), tempFolder);
     if (ownLength == 0 || ownLength >= sizeof(ownPath) || tempLength == 0 ||
-        tempLength >= sizeof(tempFolder) || !GetTempFileNameA(tempFolder, "", 0, tempFile) ||
-        !CopyFileA(ownPath, tempFile, FALSE) || strlen(scriptPath) >= PathCapacity) {
+        tempLength >= sizeof(tempFolder) || !GetTempFileNameA(tempFolder, "", 0, tempFile)) {
+        ShowRelaunchError();
+        return;
+    }
+    if (!CopyFileA(ownPath, tempFile, FALSE)) {
+        DeleteFileA(tempFile); // GetTempFileNameA made it
         ShowRelaunchError();
         return;
     }

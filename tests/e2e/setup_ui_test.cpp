@@ -189,6 +189,33 @@ TEST_F(SetupUiTest, UnquotedProgramPathWithBlanksStillUninstalls) {
     EXPECT_EQ(setup.WaitForExit(), 0u);
 }
 
+int TemporaryFileCount() {
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof(temp), temp);
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((std::string(temp) + "*.tmp").c_str(), &found);
+    int count = 0;
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            ++count;
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    return count;
+}
+
+TEST_F(SetupUiTest, RelaunchRefusesAnOverlongPathBeforeCopyingItself) {
+    SetupFolder folder("vt-e2e-longrelaunch");
+    const int before = TemporaryFileCount();
+    SetupProcess setup(folder.path + "setup.exe", " /u C:\\" + std::string(257, 'p'));
+    HWND box = WaitForWindow(setup, "エラー");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(MessageText(box), "アンインストールに失敗しました。");
+    EXPECT_EQ(TemporaryFileCount(), before) << "a copy of setup left in the temporary folder";
+    Press(box, IDOK);
+    EXPECT_EQ(setup.WaitForExit(), 0u);
+}
+
 TEST_F(SetupUiTest, UnusableUninstallPathsAreRefused) {
     SetupFolder folder("vt-e2e-badpath");
     const std::string tooLong = "C:\\" + std::string(257, 'p');
