@@ -202,8 +202,10 @@ void DeleteInstalledFiles() {
     }
 }
 
-// Deletes a key with everything below it, leaf first.
-void DeleteKeyTree(HKEY parent, const char* name) {
+// Deletes a key with everything below it, leaf first; false when the key stays. Each pass of
+// the walk either deletes the child at index (one subkey fewer) or steps past it, so it ends
+// even on a key that can be neither opened nor deleted (its parent then stays too).
+bool DeleteKeyTree(HKEY parent, const char* name) {
     HKEY key = nullptr;
     if (RegOpenKeyExA(parent, name, 0, KEY_READ | KEY_WRITE, &key) == ERROR_SUCCESS) {
         char child[PathCapacity];
@@ -214,17 +216,13 @@ void DeleteKeyTree(HKEY parent, const char* name) {
                 ERROR_SUCCESS) {
                 break;
             }
-            DeleteKeyTree(key, child);
-            // A child that stays is stepped over so that the walk ends.
-            HKEY stayed = nullptr;
-            if (RegOpenKeyExA(key, child, 0, KEY_READ, &stayed) == ERROR_SUCCESS) {
-                RegCloseKey(stayed);
+            if (!DeleteKeyTree(key, child)) {
                 ++index;
             }
         }
         RegCloseKey(key);
     }
-    RegDeleteKeyA(parent, name);
+    return RegDeleteKeyA(parent, name) == ERROR_SUCCESS;
 }
 
 bool KeyIsEmpty(const char* name) {
