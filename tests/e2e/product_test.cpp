@@ -93,12 +93,14 @@ HWND HostWindow(const SetupProcess& host) {
     return window;
 }
 
-DWORD RunCommand(const std::string& command) {
+// Runs a command line to its end; with a program named, the line reaches it exactly as given,
+// as Windows starts a stored command such as the uninstall entry's.
+DWORD RunCommand(const std::string& command, const char* program = nullptr) {
     std::string line = command;
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+    if (!CreateProcessA(program, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                         &process)) {
         return 0xFFFFFFFF;
     }
@@ -120,8 +122,9 @@ void RemoveInstallFolder() {
     RemoveDirectoryA(Folder);
 }
 
-TEST(ProductTest, InstallShowUninstallAndRestart) {
-    RemoveInstallFolder();
+// Installs dist64 into folder: the opening dialog, the proposed folder (replaced by folder when
+// that is another), its creation when it is new, the completion message.
+void Install(const std::string& folder, bool screenshots) {
     HKEY key = nullptr;
     ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, CurrentVersion, 0, nullptr, 0, KEY_SET_VALUE,
                               nullptr, &key, nullptr),
@@ -129,53 +132,60 @@ TEST(ProductTest, InstallShowUninstallAndRestart) {
     RegSetValueExA(key, "ProgramFilesPath", 0, REG_SZ,
                    reinterpret_cast<const BYTE*>("C:\\Program Files"), 17);
     RegCloseKey(key);
-
-    // Install: the opening dialog, the proposed folder, its creation, the completion message.
-    {
-        // Started from its own folder, as Explorer starts it: the script names vt.dll bare.
-        const std::string dist = ProgramFolder() + "dist64";
-        SetCurrentDirectoryA(dist.c_str());
-        SetupProcess setup(dist + "\\setup.exe", "");
-        SetCurrentDirectoryA(ProgramFolder().c_str());
-        HWND intro = WaitForWindow(setup, (std::string(Title) + "のセットアップ").c_str());
-        ASSERT_NE(intro, nullptr);
-        Screenshot(intro, "setup_intro.png");
-        Press(intro, IDOK);
-        HWND destination = WaitForWindow(setup, "インストール先の選択");
-        ASSERT_NE(destination, nullptr);
-        Screenshot(destination, "setup_destination.png");
-        EXPECT_EQ(ItemText(destination, 1001), Folder);
-        Press(destination, IDOK);
-        Answer("インストール先の確認", IDYES);
-        Answer("フォルダの作成", IDYES, nullptr, "setup_folder_question.png");
-        Answer("確認", IDOK, "インストールが終了しました。");
-        EXPECT_EQ(setup.WaitForExit(), 0u);
-    }
-    EXPECT_TRUE(Exists(std::string(Folder) + "\\vt.dll"));
-    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, ClassKey));
-    const std::string command = EntryCommand();
-    ASSERT_EQ(command, std::string(Folder) + "\\setup.bin /u " + Folder + "\\setup.dat");
-
-    // The shell's stand-in creates the band from its class id.
-    SetupProcess host(ProgramFolder() + "bandhost.exe", " /default");
-    HWND hostWindow = HostWindow(host);
-    ASSERT_NE(hostWindow, nullptr);
-    EXPECT_TRUE(BandShownBy(hostWindow));
-
-    // Uninstall while the band is shown: the prompt; Retry once the host is closed goes on.
-    EXPECT_EQ(RunCommand(command), 0u);
-    HWND intro = WaitForAnyWindow((std::string(Title) + "のアンインストール").c_str());
+    const bool newFolder = !Exists(folder);
+    // Started from its own folder, as Explorer starts it: the script names vt.dll bare.
+    const std::string dist = ProgramFolder() + "dist64";
+    SetCurrentDirectoryA(dist.c_str());
+    SetupProcess setup(dist + "\\setup.exe", "");
+    SetCurrentDirectoryA(ProgramFolder().c_str());
+    HWND intro = WaitForWindow(setup, (std::string(Title) + "のセットアップ").c_str());
     ASSERT_NE(intro, nullptr);
+    if (screenshots) {
+        Screenshot(intro, "setup_intro.png");
+    }
+    Press(intro, IDOK);
+    HWND destination = WaitForWindow(setup, "インストール先の選択");
+    ASSERT_NE(destination, nullptr);
+    if (screenshots) {
+        Screenshot(destination, "setup_destination.png");
+    }
+    EXPECT_EQ(ItemText(destination, 1001), Folder);
+    SetDlgItemTextA(destination, 1001, folder.c_str());
+    Press(destination, IDOK);
+    Answer("インストール先の確認", IDYES);
+    if (newFolder) {
+        Answer("フォルダの作成", IDYES, nullptr,
+               screenshots ? "setup_folder_question.png" : nullptr);
+    }
+    Answer("確認", IDOK, "インストールが終了しました。");
+    EXPECT_EQ(setup.WaitForExit(), 0u);
+    EXPECT_TRUE(Exists(folder + "\\vt.dll"));
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, ClassKey));
+    // Quoted: Windows starts the entry with its command line exactly as stored.
+    EXPECT_EQ(EntryCommand(), "\"" + folder + "\\setup.bin\" /u " + folder + "\\setup.dat");
+}
+
+// Starts the uninstall entry as Windows does and lets it run to the restart question; the
+// temporary copy that carries out the uninstall is waited for.
+void UninstallFromTheEntry(const std::string& folder, HWND bandHost, SetupProcess* host) {
+    const std::string program = folder + "\\setup.bin";
+    EXPECT_EQ(RunCommand(EntryCommand(), program.c_str()), 0u);
+    HWND intro = WaitForAnyWindow((std::string(Title) + "のアンインストール").c_str());
+    ASSERT_NE(intro, nullptr) << "the entry did not start the uninstall";
     DWORD copyId = 0;
     GetWindowThreadProcessId(intro, &copyId);
     HANDLE copy = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, copyId);
     Press(intro, IDOK);
-    HWND prompt = WaitForAnyWindow("確認");
-    ASSERT_NE(prompt, nullptr);
-    EXPECT_NE(MessageText(prompt).find("バンドをタスクバーから取り除いてから"), std::string::npos);
-    PostMessageA(hostWindow, WM_CLOSE, 0, 0);
-    EXPECT_EQ(host.WaitForExit(), 0u);
-    Press(prompt, IDRETRY);
+    if (bandHost) {
+        // The band is shown: the prompt; Retry once the host is closed goes on.
+        HWND prompt = WaitForAnyWindow("確認");
+        ASSERT_NE(prompt, nullptr);
+        EXPECT_NE(MessageText(prompt).find("バンドをタスクバーから取り除いてから"),
+                  std::string::npos);
+        PostMessageA(bandHost, WM_CLOSE, 0, 0);
+        EXPECT_EQ(host->WaitForExit(), 0u);
+        Press(prompt, IDRETRY);
+    }
     Answer("再起動", IDNO, "アンインストールを完了するため、Windowsを再起動します。");
     if (copy) {
         if (WaitForSingleObject(copy, 10000) != WAIT_OBJECT_0) {
@@ -183,6 +193,22 @@ TEST(ProductTest, InstallShowUninstallAndRestart) {
         }
         CloseHandle(copy);
     }
+}
+
+TEST(ProductTest, InstallShowUninstallAndRestart) {
+    RemoveInstallFolder();
+    Install(Folder, true);
+    ASSERT_FALSE(HasFatalFailure());
+
+    // The shell's stand-in creates the band from its class id.
+    SetupProcess host(ProgramFolder() + "bandhost.exe", " /default");
+    HWND hostWindow = HostWindow(host);
+    ASSERT_NE(hostWindow, nullptr);
+    EXPECT_TRUE(BandShownBy(hostWindow));
+
+    // Uninstall while the band is shown.
+    UninstallFromTheEntry(Folder, hostWindow, &host);
+    ASSERT_FALSE(HasFatalFailure());
     EXPECT_FALSE(Exists(std::string(Folder) + "\\vt.dll"));
     EXPECT_FALSE(Exists(Folder));
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ClassKey));
@@ -211,6 +237,31 @@ TEST(ProductTest, InstallShowUninstallAndRestart) {
         FindClose(search);
     }
     EXPECT_LT(after, before);
+}
+
+// The destination dialog takes any existing folder; uninstalling removes what the product put
+// there and the folder only when nothing else is left in it.
+TEST(ProductTest, UninstallLeavesTheUsersFilesInTheChosenFolder) {
+    const std::string folder = "C:\\My Documents";
+    const std::string letter = folder + "\\letter.txt";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    HANDLE file = CreateFileA(letter.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    CloseHandle(file);
+
+    Install(folder, false);
+    ASSERT_FALSE(HasFatalFailure());
+    UninstallFromTheEntry(folder, nullptr, nullptr);
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_TRUE(Exists(letter)) << "the user's file was deleted";
+    for (const char* name : {"vt.dll", "setup.bin", "setup.dat"}) {
+        EXPECT_FALSE(Exists(folder + "\\" + name)) << name;
+    }
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ClassKey));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, EntryKey));
+    DeleteFileA(letter.c_str());
+    RemoveDirectoryA(folder.c_str());
 }
 
 } // namespace
