@@ -151,8 +151,10 @@ bool SampleDrive(Meter* meter, uint32_t now, uint32_t* value) {
     DWORD total = 0;
     DWORD available = 0;
     if (!GetDriveSpace(DriveRootOfKey(meter->key), &total, &available)) {
-        // A drive that cannot be measured reads empty against its last full scale.
+        // A drive that cannot be measured reads empty against its last full scale, which the
+        // quiet-time rule must not take away from it either.
         *value = 0;
+        meter->lastHighTick = now;
         return true;
     }
     meter->scale = total;

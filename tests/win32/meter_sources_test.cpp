@@ -258,7 +258,7 @@ TEST(DriveSamples, RealDriveMissingDriveAndBothFreeSpaceCalls) {
     ASSERT_TRUE(Sample(t, gone, 4321, 1000, &value)) << "a drive that is gone reads 0";
     EXPECT_EQ(value, 0u);
     EXPECT_EQ(gone->scale, 5555u);
-    EXPECT_EQ(gone->lastHighTick, 0u);
+    EXPECT_EQ(gone->lastHighTick, 4321u) << "the kept full scale is not dropped 60 s later";
 
     DWORD totalOld = 0, freeOld = 0, totalEx = 0, freeEx = 0;
     ASSERT_TRUE(GetDriveSpaceWith(nullptr, "C:\\", &totalOld, &freeOld));
