@@ -236,7 +236,8 @@ void BuildLabels(MeterBand* band, bool startTimer) {
         }
         RegCloseKey(startStat);
     }
-    if (startTimer) {
+    // Without a window SetTimer would make a thread timer that nothing ever kills.
+    if (startTimer && band->window) {
         band->timerId = SetTimer(band->window, 1, 100, nullptr);
     }
 }

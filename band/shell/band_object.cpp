@@ -395,7 +395,13 @@ HRESULT STDMETHODCALLTYPE QueryContextMenu(void* self, HMENU menu, UINT index, U
 }
 
 HRESULT STDMETHODCALLTYPE InvokeCommand(void* self, CMINVOKECOMMANDINFO* info) {
-    return InvokeBandCommand(FromContextMenu(self), info);
+    // A command may run a modal dialog that writes into the band; a host that lets the band go
+    // meanwhile must not free it under the dialog.
+    MeterBand* band = FromContextMenu(self);
+    BandAddRef(band);
+    const HRESULT result = InvokeBandCommand(band, info);
+    BandRelease(band);
+    return result;
 }
 
 HRESULT STDMETHODCALLTYPE GetCommandString(void*, UINT_PTR command, UINT type, UINT*, LPSTR name,

@@ -664,6 +664,50 @@ TEST_F(SettingsDialog, ASecondRequestWhileOneIsOpenIsRefused) {
     EXPECT_EQ(band.ToolCount(), static_cast<int>(saved.size()));
 }
 
+HRESULT CanUnloadDll() {
+    typedef HRESULT(STDAPICALLTYPE * CanUnloadFunction)();
+    CanUnloadFunction canUnload = reinterpret_cast<CanUnloadFunction>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleA("vt.dll"), "DllCanUnloadNow")));
+    return canUnload();
+}
+
+// The user removes the band from the taskbar while its dialog is open: the host closes it and
+// lets it go. The command keeps the band until the dialog's OK has written into it, and no
+// timer is started for the window that is gone.
+TEST_F(SettingsDialog, ABandLetGoWhileTheDialogIsOpenLastsToTheEndOfTheCommand) {
+    SitedBand* band = new SitedBand(startingMeters, 400, 40);
+    HRESULT unloadWhileOpen = E_FAIL;
+    std::function<void()> letGo = [&] {
+        band->docking->CloseDW(0);
+        delete band; // the site, every reference and the host window go
+        unloadWhileOpen = CanUnloadDll();
+    };
+    bool found = false;
+    EXPECT_EQ(RunSettings(
+                  *band,
+                  [&](HWND dialog) {
+                      SendMessageA(band->parent, runOnHostThread, 0,
+                                   reinterpret_cast<LPARAM>(&letGo));
+                      std::vector<TreeNode> tree = ReadTree(dialog);
+                      Select(dialog, Candidate(tree, "Memory", "Load"));
+                      Click(dialog, 1002);
+                      Click(dialog, 1);
+                  },
+                  &found),
+              S_OK);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(unloadWhileOpen, S_FALSE) << "the band lives while its command runs";
+    EXPECT_EQ(CanUnloadDll(), S_OK) << "and goes when it is over";
+    Sleep(300);
+    MSG timer;
+    const bool threadTimer =
+        PeekMessageA(&timer, reinterpret_cast<HWND>(-1), WM_TIMER, WM_TIMER, PM_REMOVE) != FALSE;
+    EXPECT_FALSE(threadTimer) << "a timer of no window ticks in the host's thread";
+    if (threadTimer) {
+        KillTimer(nullptr, timer.wParam);
+    }
+}
+
 // --- The preview --------------------------------------------------------------------------
 
 struct PreviewSeen {
