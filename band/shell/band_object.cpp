@@ -93,6 +93,8 @@ MeterBand* FromContextMenu(void* self) {
 }
 
 void DestroyMeterBand(MeterBand* band) {
+    // A host may release the band without CloseDW; its window must not keep a freed band.
+    DetachBandWindow(band);
     ReleaseResourceModule();
     ReleaseMeters(band->meters);
     band->meters = nullptr;

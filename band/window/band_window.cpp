@@ -127,6 +127,16 @@ bool CreateBandWindow(MeterBand* band) {
     return band->window != nullptr;
 }
 
+void DetachBandWindow(MeterBand* band) {
+    if (!band->window) {
+        return;
+    }
+    if (band->timerId != 0) {
+        KillTimer(band->window, band->timerId);
+    }
+    DetachBand(band->window, band);
+}
+
 LRESULT CALLBACK BandWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
         const CREATESTRUCTA* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);

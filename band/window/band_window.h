@@ -11,6 +11,9 @@ extern const char bandWindowClassName[];
 // Creates the band window as a hidden child covering parentWindow's client area, unless the band
 // already has one. False when there is no parent window or the window could not be made.
 bool CreateBandWindow(MeterBand* band);
+// Unties the band's window from a band that is going: the window stops its timer, drops its
+// tooltips and stays inert until its parent destroys it.
+void DetachBandWindow(MeterBand* band);
 // The class's window procedure; finds its band in the window's user data.
 LRESULT CALLBACK BandWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 

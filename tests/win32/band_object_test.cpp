@@ -473,6 +473,32 @@ TEST(MeterBandSite, SiteGivesTheWindowWhichOutlivesTheSiteAndCloseRemovesIt) {
     EXPECT_EQ(second.refs, 1);
 }
 
+// A host that lets the band go without CloseDW: the window stays until its parent goes, but
+// it must no longer reach the freed band through its timer, focus or destruction.
+TEST(MeterBandSite, ABandReleasedWithoutCloseLeavesAnInertWindow) {
+    HostWindows host;
+    TestSite site;
+    site.strip = host.strip;
+    IDeskBand* band = NewBand();
+    IObjectWithSite* withSite = WithSite(band);
+    ASSERT_EQ(withSite->SetSite(static_cast<IOleWindow*>(&site)), S_OK);
+    HWND window = nullptr;
+    band->GetWindow(&window);
+    ASSERT_TRUE(IsWindow(window));
+    withSite->SetSite(nullptr);
+    withSite->Release();
+    EXPECT_EQ(band->Release(), 0u);
+
+    ASSERT_TRUE(IsWindow(window));
+    EXPECT_EQ(GetWindowLongPtrA(window, GWLP_USERDATA), 0) << "no pointer to the freed band";
+    EXPECT_FALSE(KillTimer(window, 1)) << "the band's timer was stopped with it";
+    SendMessageA(window, WM_TIMER, 1, 0);
+    SendMessageA(window, WM_SETFOCUS, 0, 0);
+    EXPECT_TRUE(DestroyWindow(window));
+    EXPECT_TRUE(site.focusChanges.empty());
+    EXPECT_EQ(Dll().canUnload(), S_OK);
+}
+
 TEST(MeterBandSite, SitesWithoutAWindowOrInputSiteAreRefused) {
     HostWindows host;
     IDeskBand* band = NewBand();
