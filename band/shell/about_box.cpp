@@ -12,6 +12,7 @@ namespace {
 LinkLabel webLink;
 LinkLabel mailLink;
 bool linksArranged;
+HWND openBox;
 
 void ReleaseLinks() {
     Detach(&webLink);
@@ -33,6 +34,10 @@ void AttachLink(LinkLabel* link, HWND dialog, int id, const char* scheme) {
 
 } // namespace
 
+HWND OpenAboutBox() {
+    return openBox;
+}
+
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     if (!linksArranged) {
         linksArranged = true;
@@ -40,6 +45,7 @@ INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
     }
     switch (message) {
     case WM_INITDIALOG:
+        openBox = dialog;
         AttachLink(&webLink, dialog, IDC_WEB_LINK, "http://");
         AttachLink(&mailLink, dialog, IDC_MAIL_LINK, "mailto:");
         return FALSE;
@@ -52,6 +58,9 @@ INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
     case WM_DESTROY:
         Detach(&webLink);
         Detach(&mailLink);
+        if (openBox == dialog) {
+            openBox = nullptr;
+        }
         return FALSE;
     default:
         return FALSE;

@@ -41,6 +41,15 @@ void RunSettings(MeterBand* band) {
     SyncTooltips(band, TTM_ADDTOOLA);
 }
 
+void ShowAbout(MeterBand* band) {
+    // Its link labels are module-wide: a second request shows the open box instead.
+    if (HWND open = OpenAboutBox()) {
+        SetForegroundWindow(open);
+        return;
+    }
+    DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(IDD_ABOUT), band->window, AboutDialogProc, 0);
+}
+
 void ToggleHideInvalid(MeterBand* band) {
     band->hideInvalid = !band->hideInvalid;
     if (band->hideInvalid) {
@@ -109,8 +118,7 @@ HRESULT InvokeBandCommand(MeterBand* band, const CMINVOKECOMMANDINFO* info) {
         ToggleHideInvalid(band);
         return S_OK;
     case AboutCommand:
-        DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(IDD_ABOUT), band->window, AboutDialogProc,
-                        0);
+        ShowAbout(band);
         return S_OK;
     default:
         return E_INVALIDARG;

@@ -199,4 +199,61 @@ TEST(AboutBox, ShowsTheMakerAndUnderlinedBlueLinksEachTimeItOpens) {
     menu->Release();
 }
 
+// A second about request (another band of the process) while one box is open, made from the
+// open box's message loop as the shell would make it.
+IContextMenu* secondMenu = nullptr;
+HRESULT secondResult = E_FAIL;
+
+void CALLBACK AskForAboutAgain(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    secondResult = Invoke(secondMenu, 3);
+}
+
+BOOL CALLBACK CountAboutBox(HWND window, LPARAM count) {
+    char caption[64] = "";
+    GetWindowTextA(window, caption, sizeof(caption));
+    if (IsWindowVisible(window) && lstrcmpA(caption, "Veltrimのバージョン情報") == 0) {
+        ++*reinterpret_cast<int*>(count);
+    }
+    return TRUE;
+}
+
+int AboutBoxCount() {
+    int count = 0;
+    EnumWindows(CountAboutBox, reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
+DWORD WINAPI CountAndCloseAboutBoxes(void* parameter) {
+    int* seen = static_cast<int*>(parameter);
+    if (!WaitForWindow("Veltrimのバージョン情報")) {
+        return 0;
+    }
+    Sleep(1500); // the second request is made 200 ms after the first box opened
+    *seen = AboutBoxCount();
+    for (int i = 0; i < 100 && AboutBoxCount() > 0; ++i) {
+        for (HWND box = FindWindowA(nullptr, "Veltrimのバージョン情報"); box;
+             box = FindWindowExA(nullptr, box, nullptr, "Veltrimのバージョン情報")) {
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+        }
+        Sleep(100);
+    }
+    return 0;
+}
+
+TEST(AboutBox, ASecondRequestBringsTheOpenBoxForward) {
+    IContextMenu* menu = NewBandMenu();
+    secondMenu = NewBandMenu();
+    int boxes = 0;
+    HANDLE driver = CreateThread(nullptr, 0, CountAndCloseAboutBoxes, &boxes, 0, nullptr);
+    SetTimer(nullptr, 0, 200, AskForAboutAgain);
+    EXPECT_EQ(Invoke(menu, 3), S_OK);
+    WaitForSingleObject(driver, 15000);
+    CloseHandle(driver);
+    EXPECT_EQ(secondResult, S_OK);
+    EXPECT_EQ(boxes, 1) << "the two boxes would share the module's two link labels";
+    secondMenu->Release();
+    menu->Release();
+}
+
 } // namespace
