@@ -698,14 +698,17 @@ TEST_F(SettingsDialog, ABandLetGoWhileTheDialogIsOpenLastsToTheEndOfTheCommand) 
     ASSERT_TRUE(found);
     EXPECT_EQ(unloadWhileOpen, S_FALSE) << "the band lives while its command runs";
     EXPECT_EQ(CanUnloadDll(), S_OK) << "and goes when it is over";
+    // A timer of no window posts its WM_TIMER to the thread with no window named.
     Sleep(300);
-    MSG timer;
-    const bool threadTimer =
-        PeekMessageA(&timer, reinterpret_cast<HWND>(-1), WM_TIMER, WM_TIMER, PM_REMOVE) != FALSE;
-    EXPECT_FALSE(threadTimer) << "a timer of no window ticks in the host's thread";
-    if (threadTimer) {
-        KillTimer(nullptr, timer.wParam);
+    MSG message;
+    bool threadTimer = false;
+    while (PeekMessageA(&message, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) {
+        if (!message.hwnd) {
+            threadTimer = true;
+            KillTimer(nullptr, message.wParam);
+        }
     }
+    EXPECT_FALSE(threadTimer) << "a timer of no window ticks in the host's thread";
 }
 
 // --- The preview --------------------------------------------------------------------------
