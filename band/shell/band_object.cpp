@@ -94,6 +94,7 @@ MeterBand* FromContextMenu(void* self) {
 
 void DestroyMeterBand(MeterBand* band) {
     ReleaseResourceModule();
+    ReleaseStatisticsKey(band);
     ReleaseMeters(band->meters);
     band->meters = nullptr;
     if (band->font) {

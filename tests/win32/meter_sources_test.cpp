@@ -6,6 +6,7 @@
 #include "meters/guarded_call.h"
 #include "meters/sources.h"
 #include "meters/update_meters.h"
+#include "window/band_window.h"
 #include "win32_test_support.h"
 
 namespace {
@@ -300,7 +301,7 @@ TEST(UpdateMeters, TickOnARealBandSamplesEveryKindAndRepaints) {
     Meter* stat = t.Add(PerfStat, "VTTest\\Tick", -1, 0);
     Meter* memory = t.Add(Memory, "Memory\\Load", 0, 0);
     Meter* drive = t.Add(Drive, "Drive\\C:\\", 0, 0);
-    EXPECT_EQ(UpdateMeters(&t.band), 1);
+    EXPECT_EQ(RunBandTick(&t.band), 1);
     EXPECT_EQ(stat->value, 730u);
     EXPECT_EQ(stat->scale, 730u);
     EXPECT_STREQ(stat->label, "Tick") << "a due meter without a label rebuilt the labels";
