@@ -126,8 +126,8 @@ bool SampleStatistic(MeterBand* band, Meter* meter, uint32_t elapsed, uint32_t* 
     DWORD size = sizeof(buffer);
     DWORD type = REG_NONE;
     LONG result = QueryStatistic(data, meter->key, buffer, &size, &type);
-    if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND && result != ERROR_MORE_DATA) {
-        // The kept key no longer reads (the platform dropped it): open it again, once.
+    if (result != ERROR_SUCCESS && result != ERROR_MORE_DATA) {
+        // The kept key may be one the platform has dropped since: open it again, once.
         ReleaseStatisticsKey(band);
         data = StatisticsData(band);
         if (!data) {

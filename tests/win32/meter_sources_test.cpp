@@ -293,6 +293,28 @@ TEST(DriveSamples, HugeDrivesClampAndAFailingExtendedCallFallsBack) {
     EXPECT_EQ(total, totalOld);
 }
 
+// The band keeps the statistics key between samples; when the platform drops the key, the next
+// sample opens it again.
+TEST(StatisticSamples, KeptKeyIsOpenedAgainWhenItGoes) {
+    TestBand t;
+    Meter* m = t.Add(PerfStat, "VTTest\\Kept", -1, 1000);
+    uint32_t value = 0;
+    SetStatTotal("VTTest\\Kept", 11);
+    ASSERT_TRUE(Sample(t, m, 5000, 1000, &value));
+    const HKEY kept = t.band.statisticsData;
+    ASSERT_NE(kept, nullptr);
+    SetStatTotal("VTTest\\Kept", 12);
+    ASSERT_TRUE(Sample(t, m, 5100, 100, &value));
+    EXPECT_EQ(value, 12u);
+    EXPECT_EQ(t.band.statisticsData, kept) << "the same key, not opened again";
+    DeleteKeyTree(HKEY_DYN_DATA, "PerfStats\\StatData");
+    SetStatTotal("VTTest\\Kept", 13);
+    ASSERT_TRUE(Sample(t, m, 5200, 100, &value));
+    EXPECT_EQ(value, 13u);
+    ReleaseStatisticsKey(&t.band);
+    EXPECT_EQ(t.band.statisticsData, nullptr);
+}
+
 TEST(UpdateMeters, TickOnARealBandSamplesEveryKindAndRepaints) {
     CreateStartStat();
     SetStatDescription("VTTest\\Tick", "Tick", nullptr);
