@@ -623,6 +623,34 @@ TEST(BandWindow, TicksRepaintOnlyMovedCellsAndMatchAFullRepaint) {
     DeleteObject(dirty);
 }
 
+void* realGlobalMemoryStatus;
+int memoryStatusReads;
+void WINAPI CountingGlobalMemoryStatus(MEMORYSTATUS* status) {
+    ++memoryStatusReads;
+    reinterpret_cast<decltype(&GlobalMemoryStatus)>(realGlobalMemoryStatus)(status);
+}
+
+// All memory meters of a tick share one reading of the memory status.
+TEST(BandWindow, OneMemoryStatusReadPerTick) {
+    HostedBand host(400, 40);
+    for (int i = 0; i < 4; ++i) {
+        host.Add(Memory, "Memory\\Load", i, 0);
+    }
+    ASSERT_TRUE(host.Create());
+    realGlobalMemoryStatus = HookImport("kernel32.dll", "GlobalMemoryStatus",
+                                        reinterpret_cast<void*>(&CountingGlobalMemoryStatus));
+    ASSERT_NE(realGlobalMemoryStatus, nullptr);
+    memoryStatusReads = 0;
+    host.Tick();
+    host.Tick();
+    HookImport("kernel32.dll", "GlobalMemoryStatus", realGlobalMemoryStatus);
+    EXPECT_EQ(memoryStatusReads, 2);
+    EXPECT_EQ(host.band.meters->scale, 100u) << "the load, in per cent";
+    for (const Meter* m = host.band.meters->next; m; m = m->next) {
+        EXPECT_GT(m->scale, 0u) << "every figure came from the shared reading";
+    }
+}
+
 // Statistics as Windows 98 publishes them, for the screenshot.
 void PublishStatistics() {
     CreateStartStat();
