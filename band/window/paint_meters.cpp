@@ -131,16 +131,17 @@ void DrawTextLine(HDC dc, const Meter* meter, RECT* cell) {
     DrawTextA(dc, scale, length, cell, DT_SINGLELINE | DT_NOPREFIX | DT_RIGHT);
 }
 
-void ComposeBarOfMeter(BandPicture* picture, HDC reference, const Meter* meter, HFONT font,
+// False when the bar could not be drawn for want of GDI objects.
+bool ComposeBarOfMeter(BandPicture* picture, HDC reference, const Meter* meter, HFONT font,
                        const RECT& r) {
-    if (!meter->key || meter->scale == 0) {
-        return;
-    }
     const int width = r.right - r.left;
     const int height = r.bottom - r.top;
+    if (!meter->key || meter->scale == 0 || BarSegmentCount(width) <= 0 || height <= 0) {
+        return true; // no bar to draw
+    }
     const BarStripSize* size = PrepareBarStrips(&picture->strips, reference, width, height);
     if (!size) {
-        return;
+        return false;
     }
     const int segments = BarSegmentCount(width);
     const BarCounts counts =
@@ -152,10 +153,12 @@ void ComposeBarOfMeter(BandPicture* picture, HDC reference, const Meter* meter, 
                          meter->kind == Drive);
         SetBkMode(picture->dc, OPAQUE);
     }
+    return true;
 }
 
-// One cell composed from scratch on button face: text line, then the bar below it.
-void ComposeCell(BandPicture* picture, HDC reference, const MeterBand* band, const Meter* meter,
+// One cell composed from scratch on button face: text line, then the bar below it. False when
+// the bar is missing.
+bool ComposeCell(BandPicture* picture, HDC reference, const MeterBand* band, const Meter* meter,
                  RECT cell, bool filled) {
     if (!filled) {
         FillRect(picture->dc, &cell, FaceBrush());
@@ -164,7 +167,7 @@ void ComposeCell(BandPicture* picture, HDC reference, const MeterBand* band, con
         DrawTextLine(picture->dc, meter, &cell);
         cell.top += band->fontHeight;
     }
-    ComposeBarOfMeter(picture, reference, meter, band->font, cell);
+    return ComposeBarOfMeter(picture, reference, meter, band->font, cell);
 }
 
 // Brings every cell of the picture up to date with its meter.
@@ -176,6 +179,7 @@ void ComposeChangedCells(BandPicture* picture, HDC reference, const MeterBand* b
         FillRect(picture->dc, &whole, FaceBrush());
     }
     HGDIOBJ previousFont = band->font ? SelectObject(picture->dc, band->font) : nullptr;
+    bool complete = true;
     int n = 0;
     for (const Meter* meter = band->meters; meter && n < band->visibleCount; meter = meter->next) {
         if (!meter->visible) {
@@ -186,7 +190,7 @@ void ComposeChangedCells(BandPicture* picture, HDC reference, const MeterBand* b
         const ShownCell look = LookOf(meter, grid.right - grid.left);
         if (all || !SameLook(picture->cells[n], look)) {
             const RECT cell = {grid.left, grid.top, grid.right, grid.bottom};
-            ComposeCell(picture, reference, band, meter, cell, all);
+            complete = ComposeCell(picture, reference, band, meter, cell, all) && complete;
         }
         if (tracked) {
             picture->cells[n] = look;
@@ -196,7 +200,8 @@ void ComposeChangedCells(BandPicture* picture, HDC reference, const MeterBand* b
     if (band->font) {
         SelectObject(picture->dc, previousFont);
     }
-    picture->stale = !tracked;
+    // A bar left out for want of GDI objects is tried again at the next paint.
+    picture->stale = !tracked || !complete;
 }
 
 } // namespace
