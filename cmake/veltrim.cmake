@@ -33,6 +33,11 @@ endif()
 # Code that ships in vt.dll: no exceptions, no RTTI.
 function(vt_product_target target)
   target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti>)
+  # Without exceptions the i686 band needs no unwind tables: its one guarded call registers a
+  # frame-based handler of its own. (x86_64 keeps them: its structured exceptions unwind by them.)
+  if(VT_SHIPPED_BUILD)
+    target_compile_options(${target} PRIVATE -fno-asynchronous-unwind-tables)
+  endif()
 endfunction()
 
 # GoogleTest: the system's in the native build, built from Debian's sources in the cross build.

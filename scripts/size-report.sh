@@ -3,7 +3,13 @@
 set -euo pipefail
 tree=$1
 echo "shipped binaries (i686, stripped, static runtime):"
-for f in "$tree/band/vt.dll" "$tree/setup/setup.exe"; do
+# Each with the size it has to stay under.
+for entry in "band/vt.dll 49152" "setup/setup.exe 65536"; do
+  f=$tree/${entry% *}
+  goal=${entry#* }
   [ -f "$f" ] || continue
-  printf '  %-12s %8d bytes\n' "$(basename "$f")" "$(stat -c %s "$f")"
+  size=$(stat -c %s "$f")
+  verdict="under"
+  [ "$size" -lt "$goal" ] || verdict="OVER"
+  printf '  %-12s %8d bytes (%s the goal of %d)\n' "$(basename "$f")" "$size" "$verdict" "$goal"
 done

@@ -10,6 +10,7 @@ results=$build/results
 jobs=${VT_JOBS:-$(nproc)}
 
 bash "$root/scripts/build.sh"
+bash "$root/scripts/size-report.sh" "$build/win32"
 
 . "$root/scripts/wine-env.sh"
 trap vt_wine_session_stop EXIT

@@ -94,42 +94,42 @@ void FolderOf(const char* fullPath, const char* filePart, char* folder) {
     folder[length] = '\0';
 }
 
-// Makes sure the folder exists, asking the user before creating it.
-void EnsureFolder(const char* folder) {
+// Makes sure the folder exists, asking the user before creating it; false (with the code to
+// show) when it is not there to copy into.
+bool EnsureFolder(const char* folder, EErrorCode* error) {
     for (;;) {
         const DWORD attributes = GetFileAttributesA(folder);
         if (attributes != INVALID_FILE_ATTRIBUTES) {
-            if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-                throw FolderNotCreated;
-            }
-            return;
+            *error = FolderNotCreated;
+            return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         }
         if (MessageBoxFormat(nullptr, MB_YESNO | MB_ICONQUESTION, "フォルダの作成",
                              "「%s」は存在しません。\nこのフォルダを作成しますか？",
                              folder) == IDYES) {
             CreateDirectoryA(folder, nullptr);
-            return;
+            return true;
         }
         if (MessageBoxFormat(nullptr, MB_YESNO | MB_ICONERROR, "インストールの中断", "%s",
                              "インストールを中断しますか？") == IDYES) {
-            throw FolderNotCreated;
+            *error = FolderNotCreated;
+            return false;
         }
     }
 }
 
-// A name "_stt" and four hex digits that no file in the folder has yet.
-void FreeTemporaryName(const char* folder, char* path) {
+// A name "_stt" and four hex digits that no file in the folder has yet; false when none is free.
+bool FreeTemporaryName(const char* folder, char* path) {
     for (DWORD i = 0; i < 0x10000; ++i) {
         char name[16];
         wsprintfA(name, "_stt%04x", (GetTickCount() + i) & 0xFFFF);
         if (!JoinPath(path, PathCapacity, folder, name)) {
-            throw InternalError;
+            return false;
         }
         if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) {
-            return;
+            return true;
         }
     }
-    throw InternalError;
+    return false;
 }
 
 } // namespace
@@ -186,37 +186,40 @@ void ScheduleRename(const char* fromPath, const char* toPath) {
     CloseHandle(file);
 }
 
-bool CopyInstallFile(const char* source, const char* destination) {
+bool CopyInstallFile(const char* source, const char* destination, EErrorCode* error) {
+    *error = InternalError;
     char fullSource[PathCapacity];
     char* sourceName = nullptr;
     if (!FullPath(source, fullSource, &sourceName) || !sourceName || !*sourceName) {
-        throw InternalError;
+        return false;
     }
     char fullDestination[PathCapacity];
     char* destinationName = nullptr;
     if (!FullPath(destination, fullDestination, &destinationName)) {
-        throw InternalError;
+        return false;
     }
     if (!destinationName || !*destinationName) {
         char named[PathCapacity];
         if (strlen(destination) + strlen(sourceName) >= sizeof(named)) {
-            throw InternalError;
+            return false;
         }
         wsprintfA(named, "%s%s", destination, sourceName);
         if (!FullPath(named, fullDestination, &destinationName) || !destinationName) {
-            throw InternalError;
+            return false;
         }
     }
     char folder[PathCapacity];
     FolderOf(fullDestination, destinationName, folder);
-    EnsureFolder(folder);
+    if (!EnsureFolder(folder, error)) {
+        return false;
+    }
     if (CopyFileA(fullSource, fullDestination, FALSE)) {
         return true;
     }
+    *error = InternalError;
     char temporary[PathCapacity];
-    FreeTemporaryName(folder, temporary);
-    if (!CopyFileA(fullSource, temporary, FALSE)) {
-        throw InternalError;
+    if (!FreeTemporaryName(folder, temporary) || !CopyFileA(fullSource, temporary, FALSE)) {
+        return false;
     }
     ScheduleRename(temporary, fullDestination);
     setupState.restartNeeded = true;

@@ -57,14 +57,12 @@ bool CopyListedFiles(char* firstFolder) {
         if (!firstFolder[0] && !FirstFolderOf(destination, firstFolder)) {
             return false;
         }
-        try {
-            if (CopyInstallFile(source, destination)) {
-                anyCopied = true;
-            }
-        } catch (EErrorCode code) {
-            ShowErrorCode(code);
+        EErrorCode error;
+        if (!CopyInstallFile(source, destination, &error)) {
+            ShowErrorCode(error);
             break;
         }
+        anyCopied = true;
     }
     return anyCopied;
 }
@@ -83,12 +81,11 @@ bool CopyUninstallFiles(const char* folder, char* binPath, char* datPath) {
         ShowSetupError(UninstallInfoFailed);
         return false;
     }
-    try {
-        CopyInstallFile(ownPath, binPath);
-        // The script this run follows, wherever the current folder is.
-        CopyInstallFile(setupState.scriptPath, datPath);
-    } catch (EErrorCode code) {
-        ShowErrorCode(code);
+    // The script this run follows, wherever the current folder is.
+    EErrorCode error;
+    if (!CopyInstallFile(ownPath, binPath, &error) ||
+        !CopyInstallFile(setupState.scriptPath, datPath, &error)) {
+        ShowErrorCode(error);
         return false;
     }
     return true;

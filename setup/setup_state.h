@@ -20,7 +20,7 @@ struct SetupState {
 
 extern SetupState setupState;
 
-// The only exception type of the installer, thrown by the file copy and caught per file.
+// Why a file copy failed, for the message that ends the run.
 enum EErrorCode {
     InternalError = 0,
     FolderNotCreated = 1,
@@ -96,8 +96,8 @@ bool ToShortPath(char* output, size_t capacity, const char* path);
 void ScheduleRename(const char* fromPath, const char* toPath);
 // Copies source to destination (a trailing backslash: the source's name in that folder), asking
 // before it creates a missing folder; a file in use is replaced at the next start of Windows.
-// Throws EErrorCode.
-bool CopyInstallFile(const char* source, const char* destination);
+// False, with the code of the message to show in error, when the file was not put in place.
+bool CopyInstallFile(const char* source, const char* destination, EErrorCode* error);
 // Deletes a file now, or at the next start of Windows when it is in use.
 void DeleteOrSchedule(const char* path);
 // Starts a command line (the program found from its first word) and waits for its end. False

@@ -99,13 +99,36 @@ void AgeMeter(Meter* meter, uint32_t clientWidth) {
     }
 }
 
+unsigned ChangeBit(bool changed, MeterChange bit) {
+    return changed ? static_cast<unsigned>(bit) : 0u;
+}
+
+unsigned ChangesOf(const Meter& before, const Meter& after) {
+    const bool hiddenBefore = before.blink % 10 >= 5;
+    const bool hiddenAfter = after.blink % 10 >= 5;
+    return ChangeBit(before.value != after.value, MeterValueChanged) |
+           ChangeBit(before.scale != after.scale, MeterScaleChanged) |
+           ChangeBit(before.peak != after.peak, MeterPeakChanged) |
+           ChangeBit(hiddenBefore != hiddenAfter, MeterBlinkPhaseChanged) |
+           ChangeBit(before.visible != after.visible, MeterVisibilityChanged);
+}
+
 } // namespace
 
 MeterTickEffects RunMeterTick(Meter* head, const MeterTickInput& input) {
     MeterTickEffects effects = {false, false, false};
+    int gridPosition = 0;
     for (Meter* meter = head; meter; meter = meter->next) {
+        const Meter before = *meter;
         SampleIfDue(meter, input, effects);
         AgeMeter(meter, input.clientWidth);
+        const unsigned changes = ChangesOf(before, *meter);
+        if (changes != 0 && input.changeSink) {
+            input.changeSink(input.changeContext, meter, gridPosition, changes);
+        }
+        if (meter->visible) {
+            ++gridPosition;
+        }
     }
     return effects;
 }

@@ -9,6 +9,19 @@
 typedef bool (*MeterSampler)(void* context, Meter* meter, uint32_t now, uint32_t elapsed,
                              uint32_t* value);
 
+// What a tick changed in one meter's looks.
+enum MeterChange {
+    MeterValueChanged = 1,
+    MeterScaleChanged = 2,
+    MeterPeakChanged = 4,
+    MeterBlinkPhaseChanged = 8, // the scale text went from shown to hidden or back
+    MeterVisibilityChanged = 16,
+};
+// Told of each meter whose looks changed in a tick: the meter, its position in the grid (the
+// visible meters before it) and the MeterChange bits.
+typedef void (*MeterChangeSink)(void* context, const Meter* meter, int gridPosition,
+                                unsigned changes);
+
 struct MeterTickInput {
     uint32_t now;         // tick count read once for the whole pass
     uint32_t clientWidth; // band window's client width, for the peak decay step
@@ -16,6 +29,8 @@ struct MeterTickInput {
     bool hideInvalid;
     MeterSampler sampler;
     void* samplerContext;
+    MeterChangeSink changeSink = nullptr; // none: changes are not reported one by one
+    void* changeContext = nullptr;
 };
 
 // What the pass asks of the window once it is over.

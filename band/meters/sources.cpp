@@ -98,18 +98,44 @@ void BuildLabel(HKEY startStat, Meter* meter) {
     }
 }
 
-bool SampleStatistic(Meter* meter, uint32_t elapsed, uint32_t* value) {
-    HKEY data;
-    if (RegOpenKeyExA(HKEY_DYN_DATA, statisticsDataKey, 0, KEY_QUERY_VALUE, &data) !=
-        ERROR_SUCCESS) {
+// The band's statistics data key, opened when it has none.
+HKEY StatisticsData(MeterBand* band) {
+    if (!band->statisticsData) {
+        HKEY data;
+        if (RegOpenKeyExA(HKEY_DYN_DATA, statisticsDataKey, 0, KEY_QUERY_VALUE, &data) !=
+            ERROR_SUCCESS) {
+            return nullptr;
+        }
+        band->statisticsData = data;
+    }
+    return band->statisticsData;
+}
+
+LONG QueryStatistic(HKEY data, const char* key, BYTE* buffer, DWORD* size, DWORD* type) {
+    *type = REG_NONE;
+    return RegQueryValueExA(data, key, nullptr, type, buffer, size);
+}
+
+bool SampleStatistic(MeterBand* band, Meter* meter, uint32_t elapsed, uint32_t* value) {
+    HKEY data = StatisticsData(band);
+    if (!data) {
         return false;
     }
     // Zeroed so that a value shorter than a word reads as its own bytes, not stack garbage.
     BYTE buffer[80] = {};
     DWORD size = sizeof(buffer);
     DWORD type = REG_NONE;
-    const LONG result = RegQueryValueExA(data, meter->key, nullptr, &type, buffer, &size);
-    RegCloseKey(data);
+    LONG result = QueryStatistic(data, meter->key, buffer, &size, &type);
+    if (result != ERROR_SUCCESS && result != ERROR_MORE_DATA) {
+        // The kept key may be one the platform has dropped since: open it again, once.
+        ReleaseStatisticsKey(band);
+        data = StatisticsData(band);
+        if (!data) {
+            return false;
+        }
+        size = sizeof(buffer);
+        result = QueryStatistic(data, meter->key, buffer, &size, &type);
+    }
 
     uint32_t raw = 0;
     if (result != ERROR_SUCCESS || !StatDataWord(buffer, size, type == REG_BINARY, &raw)) {
@@ -167,9 +193,21 @@ uint32_t Clamp32(SIZE_T value) {
     return value > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(value);
 }
 
-bool SampleMemory(Meter* meter, uint32_t now, uint32_t* value) {
+MEMORYSTATUS ReadMemory() {
+    MEMORYSTATUS status;
+    ZeroMemory(&status, sizeof(status));
+    status.dwLength = sizeof(status);
+    GlobalMemoryStatus(&status);
+    return status;
+}
+
+bool SampleMemory(TickSamples* tick, Meter* meter, uint32_t now, uint32_t* value) {
+    if (!tick->memoryRead) {
+        tick->memory = ReadMemory();
+        tick->memoryRead = true;
+    }
     uint32_t scale = 0;
-    if (!ReadMemoryStatus(meter->index, value, &scale)) {
+    if (!MemoryFigure(tick->memory, meter->index, value, &scale)) {
         return false;
     }
     meter->scale = scale;
@@ -180,10 +218,10 @@ bool SampleMemory(Meter* meter, uint32_t now, uint32_t* value) {
 } // namespace
 
 bool ReadMemoryStatus(int32_t index, uint32_t* value, uint32_t* scale) {
-    MEMORYSTATUS status;
-    ZeroMemory(&status, sizeof(status));
-    status.dwLength = sizeof(status);
-    GlobalMemoryStatus(&status);
+    return MemoryFigure(ReadMemory(), index, value, scale);
+}
+
+bool MemoryFigure(const MEMORYSTATUS& status, int32_t index, uint32_t* value, uint32_t* scale) {
     switch (index) {
     case 0:
         *value = status.dwMemoryLoad;
@@ -242,19 +280,27 @@ void BuildLabels(MeterBand* band, bool startTimer) {
     }
 }
 
-bool SampleMeter(MeterBand*, Meter* meter, uint32_t now, uint32_t elapsed, uint32_t* value) {
+bool SampleMeter(MeterBand* band, Meter* meter, uint32_t now, uint32_t elapsed, uint32_t* value) {
+    TickSamples tick;
+    ZeroMemory(&tick, sizeof(tick));
+    tick.band = band;
+    return SampleMeterInTick(&tick, meter, now, elapsed, value);
+}
+
+bool SampleMeterInTick(TickSamples* tick, Meter* meter, uint32_t now, uint32_t elapsed,
+                       uint32_t* value) {
     if (!meter->key) {
         return false;
     }
     switch (meter->kind) {
     case PerfStat:
-        return SampleStatistic(meter, elapsed, value);
+        return SampleStatistic(tick->band, meter, elapsed, value);
     case Resource:
         return SampleResource(meter, now, value);
     case Drive:
         return SampleDrive(meter, now, value);
     case Memory:
-        return SampleMemory(meter, now, value);
+        return SampleMemory(tick, meter, now, value);
     default:
         return false;
     }
@@ -307,4 +353,11 @@ void ReleaseResourceModule() {
     FreeLibrary(resourceModule);
     resourceModule = nullptr;
     resourceFunction = nullptr;
+}
+
+void ReleaseStatisticsKey(MeterBand* band) {
+    if (band->statisticsData) {
+        RegCloseKey(band->statisticsData);
+        band->statisticsData = nullptr;
+    }
 }

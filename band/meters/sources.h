@@ -14,8 +14,21 @@ typedef BOOL(WINAPI* DiskFreeSpaceExFunction)(LPCSTR, PULARGE_INTEGER, PULARGE_I
 // when asked, even if the statistics cannot be opened.
 void BuildLabels(MeterBand* band, bool startTimer);
 
+// What the samples of one tick share: the band, whose statistics key stays open between ticks,
+// and the memory status, read for the first memory meter and used by all.
+struct TickSamples {
+    MeterBand* band;
+    MEMORYSTATUS memory;
+    bool memoryRead;
+};
+
 // One reading of the meter's source; false when the source gives no sample.
 bool SampleMeter(MeterBand* band, Meter* meter, uint32_t now, uint32_t elapsed, uint32_t* value);
+// The same within a tick.
+bool SampleMeterInTick(TickSamples* tick, Meter* meter, uint32_t now, uint32_t elapsed,
+                       uint32_t* value);
+// Closes the band's statistics data key, if it holds one.
+void ReleaseStatisticsKey(MeterBand* band);
 
 // Total and free kilobytes of a drive's root path ("C:\").
 bool GetDriveSpace(const char* root, DWORD* totalKilobytes, DWORD* freeKilobytes);
@@ -27,6 +40,8 @@ bool GetDriveSpaceWith(DiskFreeSpaceExFunction freeSpaceEx, const char* root, DW
 char* ReadStringValue(HKEY key, const char* name);
 // One of the four memory figures (load, physical, page file, virtual) with its full scale.
 bool ReadMemoryStatus(int32_t index, uint32_t* value, uint32_t* scale);
+// The same figure out of a status already read.
+bool MemoryFigure(const MEMORYSTATUS& status, int32_t index, uint32_t* value, uint32_t* scale);
 
 // Looks up GetDiskFreeSpaceExA once per process; it stays bound for the life of the process.
 void BindDiskFreeSpaceEx();

@@ -8,7 +8,7 @@
 #include "../meters/guarded_call.h"
 #include "../meters/sources.h"
 #include "../resources/resource.h"
-#include "../window/draw_bar.h"
+#include "../window/bar_strips.h"
 #include "meter_choice.h"
 
 namespace {
@@ -17,6 +17,8 @@ namespace {
 Meter** dialogMeters;
 UINT_PTR previewTimer;
 HWND openDialog;
+// The preview's bar pictures, made on its first tick and released with the dialog.
+BarStrips previewStrips;
 
 const UINT_PTR previewTimerId = 1;
 const char statisticsEnumKey[] = "System\\CurrentControlSet\\Control\\PerfStats\\Enum";
@@ -446,7 +448,8 @@ void PreviewTick(HWND dialog) {
     GetClientRect(preview, &area);
     HDC dc = GetDC(preview);
     if (dc) {
-        DrawBar(dc, area, choice->value, choice->scale, choice->peak, nullptr, false);
+        DrawBarThrough(&previewStrips, dc, area, choice->value, choice->scale, choice->peak,
+                       nullptr, false);
         ReleaseDC(preview, dc);
     }
     LetPreviewPeakFall(choice, area.right - area.left);
@@ -627,6 +630,11 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
             PreviewTick(dialog);
         }
         return FALSE;
+    case WM_SYSCOLORCHANGE:
+        if (openDialog == dialog) {
+            ReleaseBarStrips(&previewStrips); // the pictures hold the old colours
+        }
+        return FALSE;
     case WM_CLOSE:
         if (openDialog == dialog && previewTimer != 0) {
             KillTimer(dialog, previewTimer);
@@ -639,6 +647,7 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
             openDialog = nullptr;
             dialogMeters = nullptr;
             previewTimer = 0;
+            ReleaseBarStrips(&previewStrips);
         }
         return FALSE;
     default:

@@ -96,6 +96,7 @@ void DestroyMeterBand(MeterBand* band) {
     // A host may release the band without CloseDW; its window must not keep a freed band.
     DetachBandWindow(band);
     ReleaseResourceModule();
+    ReleaseStatisticsKey(band);
     ReleaseMeters(band->meters);
     band->meters = nullptr;
     if (band->font) {

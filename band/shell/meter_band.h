@@ -6,6 +6,7 @@
 #include <shlobj.h>
 
 #include "../meters/meter.h"
+#include "../window/paint_meters.h"
 
 struct MeterBand {
     // Interface tables in this order: IDeskBand (primary), IInputObject, IObjectWithSite,
@@ -35,6 +36,9 @@ struct MeterBand {
     DWORD viewMode;
     DWORD bandId;
     IInputObjectSite* site;
+    // The statistics data key, opened on the first sample and kept while it reads.
+    HKEY statisticsData;
+    BandPicture picture;
 };
 
 // A band record with the initial field values (reference count 1, animation on, a 1 x 1 grid).

@@ -93,6 +93,28 @@ void DetachBand(HWND window, MeterBand* band) {
     }
 }
 
+// The cells of one tick's changed meters, in the client area the tick began with.
+struct TickRepaint {
+    MeterBand* band;
+    int width;
+    int height;
+};
+
+void InvalidateChangedCell(void* context, const Meter* meter, int gridPosition, unsigned) {
+    const TickRepaint* repaint = static_cast<const TickRepaint*>(context);
+    MeterBand* band = repaint->band;
+    if (!band->window || !meter->visible) {
+        return;
+    }
+    const CellRect grid =
+        GridCell(gridPosition, band->columns, band->rows, repaint->width, repaint->height);
+    if (!CellNeedsPaint(band, gridPosition, meter, grid.right - grid.left)) {
+        return; // moved, but not by as much as a pixel shows
+    }
+    RECT cell = {grid.left, grid.top, grid.right, grid.bottom};
+    InvalidateRect(band->window, &cell, FALSE);
+}
+
 void RelayMouseMove(HWND window, MeterBand* band, UINT message, WPARAM wParam, LPARAM lParam) {
     if (!band->tooltipWindow) {
         return;
@@ -170,11 +192,20 @@ LRESULT CALLBACK BandWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_COMMAND:
         return 0;
     case WM_TIMER:
-        return UpdateMeters(band);
+        return RunBandTick(band);
+    case WM_ERASEBKGND:
+        // The paint covers the whole area from the band's picture; erasing first would flicker.
+        DiscardPicture(&band->picture, false);
+        return 1;
+    case WM_SYSCOLORCHANGE:
+        DiscardPicture(&band->picture, true);
+        InvalidateRect(window, nullptr, FALSE);
+        break;
     case WM_MOUSEMOVE:
         RelayMouseMove(window, band, message, wParam, lParam);
         break;
     case WM_DESTROY:
+        ReleaseBandPicture(&band->picture);
         DetachBand(window, band);
         break;
     default:
@@ -258,7 +289,27 @@ void SyncTooltips(MeterBand* band, UINT message) {
     }
 }
 
+int RunBandTick(MeterBand* band) {
+    TickRepaint repaint = {band, 0, 0};
+    ClientSize(band->window, &repaint.width, &repaint.height);
+    const MeterTickEffects effects =
+        UpdateMeters(band, static_cast<uint32_t>(repaint.width), InvalidateChangedCell, &repaint);
+    if (effects.layoutChanged) {
+        band->layoutDirty = TRUE;
+        UpdateLayout(band);
+    }
+    if (effects.rebuildLabels) {
+        BuildLabels(band, false);
+    }
+    if (effects.layoutChanged || effects.rebuildLabels) {
+        RequestRepaint(band, false);
+    }
+    SyncTooltips(band, TTM_SETTOOLINFOA);
+    return 1;
+}
+
 void RequestRepaint(MeterBand* band, bool eraseBackground) {
+    DiscardPicture(&band->picture, false);
     if (band->window) {
         InvalidateRect(band->window, nullptr, eraseBackground ? TRUE : FALSE);
     }

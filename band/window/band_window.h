@@ -24,5 +24,10 @@ void ChooseGrid(MeterBand* band, int w, int h);
 // Sends one tool message per meter (TTM_ADDTOOLA, TTM_DELTOOLA or TTM_SETTOOLINFOA);
 // TTM_SETTOOLINFOA only when the layout is dirty.
 void SyncTooltips(MeterBand* band, UINT message);
-// Invalidates the whole band window, erasing its background when asked.
+// The band window's WM_TIMER: one UpdateMeters tick, then the cells of the meters that changed
+// repainted, the whole band when the layout or the labels changed, the tool rectangles kept up.
+// Returns 1.
+int RunBandTick(MeterBand* band);
+// Invalidates the whole band window and has every cell drawn again, erasing its background when
+// asked.
 void RequestRepaint(MeterBand* band, bool eraseBackground);

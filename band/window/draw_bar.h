@@ -1,4 +1,5 @@
-// One segmented gradient bar, composed off-screen and copied in one step.
+// One segmented gradient bar drawn segment by segment, each with a brush of its own: the plain
+// drawing that the composed bars (bar_strips.h) are checked against, pixel for pixel.
 #pragma once
 
 #include <windows.h>

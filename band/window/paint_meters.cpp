@@ -1,33 +1,207 @@
 #include "paint_meters.h"
 
-#include <windows.h>
+#include <stdlib.h>
 
 #include "../shell/meter_band.h"
 #include "band_window.h"
-#include "draw_bar.h"
 #include "grid_layout.h"
 
 namespace {
 
-// Label at the top left, full scale at the top right (hidden while the blink says so), in the
-// band's font; the texts' opaque background cleans the line.
-void DrawTextLine(HDC dc, const MeterBand* band, const Meter* meter, RECT* cell) {
-    HGDIOBJ previousFont = SelectObject(dc, band->font);
-    if (cell->left < cell->right) {
-        SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
-        SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-        if (meter->label) {
-            DrawTextA(dc, meter->label, -1, cell, DT_SINGLELINE | DT_NOPREFIX);
-        }
-        if (meter->blink % 10 >= 5) {
-            SetTextColor(dc, GetSysColor(COLOR_BTNFACE));
-        }
-        char scale[FormatValueCapacity];
-        const int length =
-            static_cast<int>(FormatValue(meter->scale, meter->kind == Drive, scale, sizeof(scale)));
-        DrawTextA(dc, scale, length, cell, DT_SINGLELINE | DT_NOPREFIX | DT_RIGHT);
+// The system colours in the picture: text line, background and the bar box's sunken edge.
+const int pictureColourIndex[PictureColourCount] = {COLOR_BTNFACE,    COLOR_WINDOWTEXT,
+                                                    COLOR_3DDKSHADOW, COLOR_3DSHADOW,
+                                                    COLOR_3DLIGHT,    COLOR_3DHILIGHT};
+
+HBRUSH FaceBrush() {
+    return reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+}
+
+ShownCell LookOf(const Meter* meter, int width) {
+    ShownCell shown;
+    shown.meter = meter;
+    shown.label = meter->label;
+    shown.value = meter->value;
+    shown.scale = meter->scale;
+    shown.counts.lit = 0;
+    shown.counts.peak = 0;
+    const int segments = BarSegmentCount(width);
+    if (meter->key && meter->scale != 0 && segments > 0) {
+        shown.counts =
+            BarLitCount(meter->value, meter->scale, meter->peak, static_cast<uint32_t>(segments));
     }
-    SelectObject(dc, previousFont);
+    shown.scaleHidden = meter->blink % 10 >= 5;
+    return shown;
+}
+
+bool SameLook(const ShownCell& a, const ShownCell& b) {
+    return a.meter == b.meter && a.label == b.label && a.value == b.value && a.scale == b.scale &&
+           a.counts.lit == b.counts.lit && a.counts.peak == b.counts.peak &&
+           a.scaleHidden == b.scaleHidden;
+}
+
+// A picture of the client area's size; a new one starts stale.
+bool PreparePicture(BandPicture* picture, HDC reference, int width, int height) {
+    if (picture->bitmap && picture->width == width && picture->height == height) {
+        return true;
+    }
+    if (!picture->dc) {
+        picture->dc = CreateCompatibleDC(reference);
+        if (!picture->dc) {
+            return false;
+        }
+    }
+    HBITMAP bitmap = CreateCompatibleBitmap(reference, width, height);
+    if (!bitmap) {
+        return false;
+    }
+    HGDIOBJ previous = SelectObject(picture->dc, bitmap);
+    if (picture->bitmap) {
+        DeleteObject(picture->bitmap);
+    } else {
+        picture->previousBitmap = previous;
+    }
+    picture->bitmap = bitmap;
+    picture->width = width;
+    picture->height = height;
+    picture->stale = true;
+    return true;
+}
+
+// Marks the picture stale when the grid, the font or the system colours are not those it was
+// drawn with.
+void NoteLayout(BandPicture* picture, const MeterBand* band) {
+    if (picture->columns != band->columns || picture->rows != band->rows ||
+        picture->shownCount != band->visibleCount || picture->font != band->font ||
+        picture->fontHeight != band->fontHeight) {
+        picture->columns = band->columns;
+        picture->rows = band->rows;
+        picture->shownCount = band->visibleCount;
+        picture->font = band->font;
+        picture->fontHeight = band->fontHeight;
+        picture->stale = true;
+    }
+    bool recoloured = false;
+    for (int k = 0; k < PictureColourCount; ++k) {
+        const COLORREF colour = GetSysColor(pictureColourIndex[k]);
+        recoloured = recoloured || picture->colours[k] != colour;
+        picture->colours[k] = colour;
+    }
+    if (recoloured) {
+        DiscardPicture(picture, true);
+    }
+}
+
+// Room for a record of every visible cell; false (and none kept) when memory runs out.
+bool ReserveCells(BandPicture* picture, int count) {
+    if (count <= picture->cellCapacity) {
+        return true;
+    }
+    void* cells = realloc(picture->cells, sizeof(ShownCell) * static_cast<size_t>(count));
+    if (!cells) {
+        free(picture->cells);
+        picture->cells = nullptr;
+        picture->cellCapacity = 0;
+        return false;
+    }
+    picture->cells = static_cast<ShownCell*>(cells);
+    picture->cellCapacity = count;
+    return true;
+}
+
+// Label at the top left, full scale at the top right (hidden while the blink says so); the
+// texts' opaque background sits on the button face the cell was filled with. The caller has
+// selected the band's font.
+void DrawTextLine(HDC dc, const Meter* meter, RECT* cell) {
+    if (cell->left >= cell->right) {
+        return;
+    }
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    SetBkColor(dc, face);
+    if (meter->label) {
+        DrawTextA(dc, meter->label, -1, cell, DT_SINGLELINE | DT_NOPREFIX);
+    }
+    if (meter->blink % 10 >= 5) {
+        SetTextColor(dc, face);
+    }
+    char scale[FormatValueCapacity];
+    const int length =
+        static_cast<int>(FormatValue(meter->scale, meter->kind == Drive, scale, sizeof(scale)));
+    DrawTextA(dc, scale, length, cell, DT_SINGLELINE | DT_NOPREFIX | DT_RIGHT);
+}
+
+// False when the bar could not be drawn for want of GDI objects.
+bool ComposeBarOfMeter(BandPicture* picture, HDC reference, const Meter* meter, HFONT font,
+                       const RECT& r) {
+    const int width = r.right - r.left;
+    const int height = r.bottom - r.top;
+    if (!meter->key || meter->scale == 0 || BarSegmentCount(width) <= 0 || height <= 0) {
+        return true; // no bar to draw
+    }
+    const BarStripSize* size = PrepareBarStrips(&picture->strips, reference, width, height);
+    if (!size) {
+        return false;
+    }
+    const int segments = BarSegmentCount(width);
+    const BarCounts counts =
+        BarLitCount(meter->value, meter->scale, meter->peak, static_cast<uint32_t>(segments));
+    ComposeBar(picture->dc, r.left, r.top, picture->strips, *size, counts);
+    if (font) {
+        SetBkMode(picture->dc, TRANSPARENT);
+        DrawBarValueText(picture->dc, r.left, r.top, segments, height, meter->value,
+                         meter->kind == Drive);
+        SetBkMode(picture->dc, OPAQUE);
+    }
+    return true;
+}
+
+// One cell composed from scratch on button face: text line, then the bar below it. False when
+// the bar is missing.
+bool ComposeCell(BandPicture* picture, HDC reference, const MeterBand* band, const Meter* meter,
+                 RECT cell, bool filled) {
+    if (!filled) {
+        FillRect(picture->dc, &cell, FaceBrush());
+    }
+    if (band->font) {
+        DrawTextLine(picture->dc, meter, &cell);
+        cell.top += band->fontHeight;
+    }
+    return ComposeBarOfMeter(picture, reference, meter, band->font, cell);
+}
+
+// Brings every cell of the picture up to date with its meter.
+void ComposeChangedCells(BandPicture* picture, HDC reference, const MeterBand* band) {
+    const bool tracked = ReserveCells(picture, band->visibleCount);
+    const bool all = picture->stale || !tracked;
+    if (all) {
+        RECT whole = {0, 0, picture->width, picture->height};
+        FillRect(picture->dc, &whole, FaceBrush());
+    }
+    HGDIOBJ previousFont = band->font ? SelectObject(picture->dc, band->font) : nullptr;
+    bool complete = true;
+    int n = 0;
+    for (const Meter* meter = band->meters; meter && n < band->visibleCount; meter = meter->next) {
+        if (!meter->visible) {
+            continue;
+        }
+        const CellRect grid =
+            GridCell(n, band->columns, band->rows, picture->width, picture->height);
+        const ShownCell look = LookOf(meter, grid.right - grid.left);
+        if (all || !SameLook(picture->cells[n], look)) {
+            const RECT cell = {grid.left, grid.top, grid.right, grid.bottom};
+            complete = ComposeCell(picture, reference, band, meter, cell, all) && complete;
+        }
+        if (tracked) {
+            picture->cells[n] = look;
+        }
+        ++n;
+    }
+    if (band->font) {
+        SelectObject(picture->dc, previousFont);
+    }
+    // A bar left out for want of GDI objects is tried again at the next paint.
+    picture->stale = !tracked || !complete;
 }
 
 } // namespace
@@ -40,25 +214,43 @@ int PaintMeters(MeterBand* band) {
     GetClientRect(band->window, &client);
     const int width = client.right - client.left;
     const int height = client.bottom - client.top;
-
-    int n = 0;
-    for (const Meter* meter = band->meters; meter; meter = meter->next) {
-        if (!meter->visible) {
-            continue;
-        }
-        const CellRect grid = GridCell(n, band->columns, band->rows, width, height);
-        RECT cell = {client.left + grid.left, client.top + grid.top, client.left + grid.right,
-                     client.top + grid.bottom};
-        if (band->font) {
-            DrawTextLine(dc, band, meter, &cell);
-            cell.top += band->fontHeight;
-        }
-        if (meter->key) {
-            DrawBar(dc, cell, meter->value, meter->scale, meter->peak, band->font,
-                    meter->kind == Drive);
-        }
-        ++n;
+    BandPicture* picture = &band->picture;
+    // Without a picture the window keeps what it shows; the next paint tries again.
+    if (dc && width > 0 && height > 0 && PreparePicture(picture, dc, width, height)) {
+        NoteLayout(picture, band);
+        ComposeChangedCells(picture, dc, band);
+        const RECT& area = paint.rcPaint;
+        BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, picture->dc,
+               area.left - client.left, area.top - client.top, SRCCOPY);
     }
     EndPaint(band->window, &paint);
     return 0;
+}
+
+bool CellNeedsPaint(const MeterBand* band, int n, const Meter* meter, int width) {
+    const BandPicture& picture = band->picture;
+    if (picture.stale || !picture.bitmap || n >= picture.shownCount || n >= picture.cellCapacity) {
+        return true;
+    }
+    return !SameLook(picture.cells[n], LookOf(meter, width));
+}
+
+void DiscardPicture(BandPicture* picture, bool newColours) {
+    picture->stale = true;
+    if (newColours) {
+        ReleaseBarStrips(&picture->strips);
+    }
+}
+
+void ReleaseBandPicture(BandPicture* picture) {
+    ReleaseBarStrips(&picture->strips);
+    if (picture->bitmap) {
+        SelectObject(picture->dc, picture->previousBitmap);
+        DeleteObject(picture->bitmap);
+    }
+    if (picture->dc) {
+        DeleteDC(picture->dc);
+    }
+    free(picture->cells);
+    ZeroMemory(picture, sizeof(*picture));
 }

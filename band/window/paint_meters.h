@@ -1,7 +1,56 @@
-// The band window's WM_PAINT: every visible meter's text line and bar in its grid cell.
+// The band window's WM_PAINT: every visible meter's text line and bar in its grid cell, composed
+// in a picture that the window keeps, so that a paint redraws only the cells that changed and
+// reaches the screen in one copy.
 #pragma once
 
+#include <windows.h>
+
+#include <stdint.h>
+
+#include "bar_strips.h"
+
+struct Meter;
 struct MeterBand;
+
+// What one cell of the picture shows: enough to tell whether its meter has moved since.
+struct ShownCell {
+    const Meter* meter;
+    const char* label;
+    uint32_t value;
+    uint32_t scale;
+    BarCounts counts;
+    bool scaleHidden; // the blink's phase
+};
+
+enum { PictureColourCount = 6 };
+
+// The band's picture and the cached objects it is drawn with, owned by the band window: made on
+// the first paint, remade when the size, the grid, the font or the system colours change, and
+// released when the window goes.
+struct BandPicture {
+    HDC dc;
+    HBITMAP bitmap;
+    HGDIOBJ previousBitmap;
+    int width;
+    int height;
+    int columns;
+    int rows;
+    int shownCount;
+    HFONT font;
+    int fontHeight;
+    COLORREF colours[PictureColourCount]; // the system colours the picture was drawn in
+    bool stale;                           // every cell is composed again at the next paint
+    BarStrips strips;
+    ShownCell* cells;
+    int cellCapacity;
+};
 
 // Paints the band window (BeginPaint to EndPaint); returns 0.
 int PaintMeters(MeterBand* band);
+// Whether the meter in grid position n, in a cell width pixels wide, would look different from
+// what the picture shows there.
+bool CellNeedsPaint(const MeterBand* band, int n, const Meter* meter, int width);
+// Has every cell composed again at the next paint; with newColours the bar pictures go too.
+void DiscardPicture(BandPicture* picture, bool newColours);
+// Deletes every GDI object and the cell records; the record is empty afterwards.
+void ReleaseBandPicture(BandPicture* picture);

@@ -1,15 +1,14 @@
-// Cost of one paint of the whole band (WM_PAINT handling: grid, text lines, every bar composed
-// off-screen and copied) for 8 and 32 meters in two window sizes, next to the cost of a single
-// BitBlt of the same window area measured in the same run: the floor that any flicker-free
-// painting of that area pays at least once. Two more figures say where the time goes: the
-// WM_PAINT of a band without meters, and one bar's off-screen device context and bitmap.
+// Cost of painting the band: one full WM_PAINT (every cell composed, as after an erase) of 8 and
+// 32 meters against the WM_PAINT of a band without meters in the same run (the floor of any
+// paint here), the repaint of a tick in which nothing moved, and the GDI calls one bar costs in
+// a full paint, counted through this program's import table.
 #include <windows.h>
 
-#include <algorithm>
 #include <stdio.h>
 #include <string.h>
 #include <vector>
 
+#include "../win32/import_hook.h"
 #include "bench_support.h"
 #include "meters/sources.h"
 #include "shell/meter_band.h"
@@ -24,11 +23,11 @@ double Micros(const LARGE_INTEGER& start, const LARGE_INTEGER& end) {
     return 1e6 * double(end.QuadPart - start.QuadPart) / double(frequency.QuadPart);
 }
 
-// Median of runs of one WM_PAINT (InvalidateRect without erase, UpdateWindow).
-double PaintMedian(HWND window, int runs) {
+// Median of runs of one WM_PAINT (InvalidateRect, with or without erase, then UpdateWindow).
+double PaintMedian(HWND window, int runs, bool erase) {
     std::vector<double> paint;
     for (int run = 0; run < runs; ++run) {
-        InvalidateRect(window, nullptr, FALSE);
+        InvalidateRect(window, nullptr, erase ? TRUE : FALSE);
         LARGE_INTEGER start, end;
         QueryPerformanceCounter(&start);
         UpdateWindow(window);
@@ -38,105 +37,108 @@ double PaintMedian(HWND window, int runs) {
     return Median(paint);
 }
 
+// Calls into gdi32 and the drawing calls of user32, through hooked imports.
+long gdiCalls;
+long userCalls;
+enum { HookCount = 16 };
+void* realFunctions[HookCount];
+
+template <int N, bool User, typename R, typename... A> R WINAPI Counted(A... arguments) {
+    ++(User ? userCalls : gdiCalls);
+    return reinterpret_cast<R(WINAPI*)(A...)>(realFunctions[N])(arguments...);
+}
+template <int N, bool User, typename R, typename... A>
+void Hook(const char* dll, const char* name, R(WINAPI*)(A...)) {
+    realFunctions[N] = HookImport(dll, name, reinterpret_cast<void*>(&Counted<N, User, R, A...>));
+}
+
+void CountDrawingCalls() {
+    Hook<0, false>("gdi32.dll", "BitBlt", &BitBlt);
+    Hook<1, false>("gdi32.dll", "SelectObject", &SelectObject);
+    Hook<2, false>("gdi32.dll", "SetTextColor", &SetTextColor);
+    Hook<3, false>("gdi32.dll", "SetBkColor", &SetBkColor);
+    Hook<4, false>("gdi32.dll", "SetBkMode", &SetBkMode);
+    Hook<5, false>("gdi32.dll", "CreateSolidBrush", &CreateSolidBrush);
+    Hook<6, false>("gdi32.dll", "DeleteObject", &DeleteObject);
+    Hook<7, false>("gdi32.dll", "CreateCompatibleDC", &CreateCompatibleDC);
+    Hook<8, false>("gdi32.dll", "CreateCompatibleBitmap", &CreateCompatibleBitmap);
+    Hook<9, false>("gdi32.dll", "DeleteDC", &DeleteDC);
+    Hook<10, false>("gdi32.dll", "GetStockObject", &GetStockObject);
+    Hook<11, false>("gdi32.dll", "CreateFontA", &CreateFontA);
+    Hook<12, true>("user32.dll", "FillRect", &FillRect);
+    Hook<13, true>("user32.dll", "DrawTextA", &DrawTextA);
+    Hook<14, true>("user32.dll", "DrawEdge", &DrawEdge);
+}
+
 const int runs = 400;
 
-void Measure(int count, int width, int height) {
-    HWND parent = CreateWindowExA(0, "VtBenchHost", "", WS_POPUP | WS_VISIBLE, 0, 0, width, height,
-                                  nullptr, nullptr, moduleInstance, nullptr);
+struct BenchBand {
+    HWND parent;
     MeterBand band;
-    InitMeterBandFields(&band);
-    band.parentWindow = parent;
-    Meter** tail = &band.meters;
+};
+
+// A shown band window of count mixed meters in a width x height host, its timer stopped.
+void OpenBand(BenchBand* b, int count, int width, int height) {
+    b->parent = CreateWindowExA(0, "VtBenchHost", "", WS_POPUP | WS_VISIBLE, 0, 0, width, height,
+                                nullptr, nullptr, moduleInstance, nullptr);
+    InitMeterBandFields(&b->band);
+    b->band.parentWindow = b->parent;
+    Meter** tail = &b->band.meters;
     for (int i = 0; i < count; ++i) {
         *tail = MixedMeter(i, 1000);
         tail = &(*tail)->next;
     }
-    CreateBandWindow(&band);
-    KillTimer(band.window, band.timerId); // ticks come from here only, not from the loop
-    ShowWindow(band.window, SW_SHOWNA);
-    SendMessageA(band.window, WM_TIMER, 1, 0);
+    CreateBandWindow(&b->band);
+    KillTimer(b->band.window, b->band.timerId); // ticks come from here only
+    ShowWindow(b->band.window, SW_SHOWNA);
+    if (count > 0) {
+        SendMessageA(b->band.window, WM_TIMER, 1, 0);
+    }
     // Bars of every length, a trail on every second meter, scale texts visible.
     int i = 0;
-    for (Meter* m = band.meters; m; m = m->next, ++i) {
+    for (Meter* m = b->band.meters; m; m = m->next, ++i) {
         m->scale = 1000;
         m->value = 100 + 37 * i % 900;
         m->peak = (i % 2) ? m->value + 80 : 0;
         m->blink = 0;
     }
-    UpdateWindow(band.window);
+    UpdateWindow(b->band.window);
+}
 
-    const double paintMedian = PaintMedian(band.window, runs);
-    std::vector<double> blit;
-    // The floor: one copy of a prepared off-screen picture of the whole area to the window.
-    HDC windowDc = GetDC(band.window);
-    HDC memory = CreateCompatibleDC(windowDc);
-    HBITMAP bitmap = CreateCompatibleBitmap(windowDc, width, height);
-    HGDIOBJ previous = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, windowDc, 0, 0, SRCCOPY);
-    for (int run = 0; run < runs; ++run) {
-        LARGE_INTEGER start, end;
-        QueryPerformanceCounter(&start);
-        BitBlt(windowDc, 0, 0, width, height, memory, 0, 0, SRCCOPY);
-        GdiFlush();
-        QueryPerformanceCounter(&end);
-        blit.push_back(Micros(start, end));
-    }
-    SelectObject(memory, previous);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(band.window, windowDc);
-
-    const double blitMedian = Median(blit);
-    char size[32];
-    snprintf(size, sizeof(size), "%dx%d", width, height);
-    printf("  PaintMeters %2d meters %-7s (%2dx%d grid): median %8.1f us, BitBlt floor %5.1f us,"
-           " ratio %6.0f\n",
-           count, size, band.columns, band.rows, paintMedian, blitMedian, paintMedian / blitMedian);
-    DestroyWindow(parent);
-    ReleaseMeters(band.meters);
-    if (band.font) {
-        DeleteObject(band.font);
+void CloseBand(BenchBand* b) {
+    DestroyWindow(b->parent);
+    ReleaseMeters(b->band.meters);
+    ReleaseStatisticsKey(&b->band);
+    if (b->band.font) {
+        DeleteObject(b->band.font);
     }
 }
 
-// A band window without meters: BeginPaint, layout and EndPaint alone.
-void MeasureEmpty(int width, int height) {
-    HWND parent = CreateWindowExA(0, "VtBenchHost", "", WS_POPUP | WS_VISIBLE, 0, 0, width, height,
-                                  nullptr, nullptr, moduleInstance, nullptr);
-    MeterBand band;
-    InitMeterBandFields(&band);
-    band.parentWindow = parent;
-    CreateBandWindow(&band);
-    KillTimer(band.window, band.timerId);
-    ShowWindow(band.window, SW_SHOWNA);
-    UpdateWindow(band.window);
-    printf("  WM_PAINT of a band without meters, %dx%d: median %.1f us\n", width, height,
-           PaintMedian(band.window, runs));
+// Drawing calls of one full paint.
+void CountFullPaint(HWND window, long* gdi, long* user) {
+    InvalidateRect(window, nullptr, TRUE);
+    gdiCalls = 0;
+    userCalls = 0;
+    UpdateWindow(window);
+    *gdi = gdiCalls;
+    *user = userCalls;
+}
 
-    // What DrawBar pays per bar before it draws anything: a memory DC and a bitmap compatible
-    // with the window's DC, selected in and out, deleted.
-    HDC windowDc = GetDC(band.window);
-    std::vector<double> setup;
-    for (int run = 0; run < runs; ++run) {
-        LARGE_INTEGER start, end;
-        QueryPerformanceCounter(&start);
-        HDC memory = CreateCompatibleDC(windowDc);
-        HBITMAP bitmap = CreateCompatibleBitmap(windowDc, 148, 20);
-        HGDIOBJ previous = SelectObject(memory, bitmap);
-        SelectObject(memory, previous);
-        DeleteObject(bitmap);
-        DeleteDC(memory);
-        QueryPerformanceCounter(&end);
-        setup.push_back(Micros(start, end));
-    }
-    ReleaseDC(band.window, windowDc);
-    printf("  one bar's off-screen DC and 148x20 bitmap (create, select, deselect, delete):"
-           " median %.1f us\n",
-           Median(setup));
-    DestroyWindow(parent);
-    if (band.font) {
-        DeleteObject(band.font);
-    }
+void Measure(int count, int width, int height, double floor, long floorGdi, long floorUser) {
+    BenchBand b;
+    OpenBand(&b, count, width, height);
+    const double full = PaintMedian(b.band.window, runs, true);
+    const double still = PaintMedian(b.band.window, runs, false);
+    long gdi = 0, user = 0;
+    CountFullPaint(b.band.window, &gdi, &user);
+    char size[32];
+    snprintf(size, sizeof(size), "%dx%d", width, height);
+    printf("  %2d meters %-7s (%2dx%d grid): full paint median %7.1f us = %5.2f x floor;"
+           " nothing moved %6.1f us\n",
+           count, size, b.band.columns, b.band.rows, full, full / floor, still);
+    printf("      drawing calls per bar in a full paint: %.1f gdi32 + %.1f user32\n",
+           double(gdi - floorGdi) / count, double(user - floorUser) / count);
+    CloseBand(&b);
 }
 
 } // namespace
@@ -151,15 +153,23 @@ int main() {
     RegisterClassA(&host);
     PublishStatistics();
     BindDiskFreeSpaceEx();
-    printf("Band paint: one WM_PAINT of the whole band window (median of %d), against one BitBlt\n"
-           "of the same window area measured in the same run (the floor):\n",
+    CountDrawingCalls();
+    printf("Band paint (median of %d WM_PAINTs; goal: a full paint of 8 meters at most 2 x the\n"
+           "floor, at most 12 GDI calls per bar):\n",
            runs);
-    Measure(8, 600, 40);
-    Measure(32, 600, 40);
-    Measure(8, 200, 120);
-    Measure(32, 200, 120);
-    printf("Where the time goes (same run):\n");
-    MeasureEmpty(600, 40);
+    const int sizes[][2] = {{600, 40}, {200, 120}};
+    for (const int* size : sizes) {
+        BenchBand empty;
+        OpenBand(&empty, 0, size[0], size[1]);
+        const double floor = PaintMedian(empty.band.window, runs, true);
+        long floorGdi = 0, floorUser = 0;
+        CountFullPaint(empty.band.window, &floorGdi, &floorUser);
+        printf("  floor: WM_PAINT of a band without meters, %dx%d: median %.1f us\n", size[0],
+               size[1], floor);
+        CloseBand(&empty);
+        Measure(8, size[0], size[1], floor, floorGdi, floorUser);
+        Measure(32, size[0], size[1], floor, floorGdi, floorUser);
+    }
     ReleaseResourceModule();
     return 0;
 }

@@ -50,7 +50,7 @@ void Measure(int count, DWORD interval, const char* what) {
     const long beforeLabels = allocations;
     BuildLabels(&band, false);
     const long labelAllocations = allocations - beforeLabels;
-    UpdateMeters(&band); // the first tick samples everything at once
+    UpdateMeters(&band, 600, nullptr, nullptr); // the first tick samples everything at once
 
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
@@ -61,7 +61,7 @@ void Measure(int count, DWORD interval, const char* what) {
     for (int i = 0; i < ticks; ++i) {
         LARGE_INTEGER start, end;
         QueryPerformanceCounter(&start);
-        UpdateMeters(&band);
+        UpdateMeters(&band, 600, nullptr, nullptr);
         QueryPerformanceCounter(&end);
         micros.push_back(1e6 * double(end.QuadPart - start.QuadPart) / double(frequency.QuadPart));
     }

@@ -534,6 +534,7 @@ TEST(BandWindow, NoGdiObjectLeaksOver10000Paints) {
     host.Add(PerfStat, "VTBand\\Busy", -1, 0);
     CreateStartStat();
     SetStatTotal("VTBand\\Busy", 40);
+    const long beforeWindow = LiveGdiObjects();
     ASSERT_TRUE(host.Create());
     MeterBand& band = host.band;
     host.Tick();
@@ -546,11 +547,18 @@ TEST(BandWindow, NoGdiObjectLeaksOver10000Paints) {
     ASSERT_NE(band.font, nullptr) << "value texts and text lines are drawn too";
     const long live = LiveGdiObjects();
     const long created = GdiObjectsCreated();
+    // Every paint composes every cell again; now and then the system colours change, which
+    // remakes the bar pictures: the band keeps its picture and strips, and nothing more.
     for (int i = 0; i < 10000; ++i) {
+        for (Meter* m = band.meters; m; m = m->next) {
+            m->value = uint32_t(i % 9);
+        }
+        if (i % 1000 == 999) {
+            SendMessageA(band.window, WM_SYSCOLORCHANGE, 0, 0);
+        }
         host.Paint();
     }
-    // Each paint makes a DC, a bitmap and brushes for every bar: they must all be gone again.
-    EXPECT_GE(GdiObjectsCreated() - created, 10000L * 4 * (2 + 18 + 1));
+    EXPECT_GE(GdiObjectsCreated() - created, 10L * 3 * 40) << "the strips were remade";
     EXPECT_EQ(LiveGdiObjects(), live);
 
     // Size changes replace the font: only the current one stays.
@@ -566,6 +574,81 @@ TEST(BandWindow, NoGdiObjectLeaksOver10000Paints) {
     }
     EXPECT_TRUE(IsLiveGdiObject(band.font));
     EXPECT_EQ(LiveGdiObjects(), live) << "the band's current font, nothing else";
+    DestroyWindow(band.window);
+    EXPECT_EQ(LiveGdiObjects(), beforeWindow + 1) << "the window took its picture along";
+}
+
+// Ticks repaint the cells of the meters that moved and nothing else, and what they leave on the
+// screen is what a full repaint draws: three statistics move every tick (rising, falling under
+// their held peaks, rescaling), three stay still.
+TEST(BandWindow, TicksRepaintOnlyMovedCellsAndMatchAFullRepaint) {
+    CreateStartStat();
+    const char* const keys[] = {"VTBand\\M0", "VTBand\\M1", "VTBand\\M2",
+                                "VTBand\\S0", "VTBand\\S1", "VTBand\\S2"};
+    HostedBand host(600, 40);
+    for (const char* key : keys) {
+        SetStatDescription(key, key + 7, nullptr);
+        SetStatTotal(key, 500);
+        host.Add(PerfStat, key, -1, 0);
+    }
+    ASSERT_TRUE(host.Create());
+    MeterBand& band = host.band;
+    for (int i = 0; i < 60; ++i) { // the scales' blinking is over
+        host.Tick();
+    }
+    UpdateWindow(band.window);
+    Dib ticked(600, 40);
+    Dib full(600, 40);
+    HRGN dirty = CreateRectRgn(0, 0, 0, 0);
+    uint32_t seed = 7;
+    for (int step = 0; step < 40; ++step) {
+        for (int m = 0; m < 3; ++m) {
+            seed = seed * 1103515245u + 12345u;
+            SetStatTotal(keys[m], (seed >> 8) % (step < 20 ? 600 : 2000));
+        }
+        host.Tick();
+        ASSERT_NE(GetUpdateRgn(band.window, dirty, FALSE), ERROR);
+        for (int n = 3; n < 6; ++n) {
+            const CellRect cell = GridCell(n, band.columns, band.rows, 600, 40);
+            RECT r = {cell.left, cell.top, cell.right, cell.bottom};
+            EXPECT_FALSE(RectInRegion(dirty, &r)) << "still meter " << n << " at step " << step;
+        }
+        UpdateWindow(band.window);
+        Capture(band.window, ticked);
+        RequestRepaint(&band, true);
+        UpdateWindow(band.window);
+        Capture(band.window, full);
+        ASSERT_EQ(memcmp(ticked.bits, full.bits, 600 * 40 * 4), 0) << "step " << step;
+    }
+    DeleteObject(dirty);
+}
+
+void* realGlobalMemoryStatus;
+int memoryStatusReads;
+void WINAPI CountingGlobalMemoryStatus(MEMORYSTATUS* status) {
+    ++memoryStatusReads;
+    reinterpret_cast<decltype(&GlobalMemoryStatus)>(realGlobalMemoryStatus)(status);
+}
+
+// All memory meters of a tick share one reading of the memory status.
+TEST(BandWindow, OneMemoryStatusReadPerTick) {
+    HostedBand host(400, 40);
+    for (int i = 0; i < 4; ++i) {
+        host.Add(Memory, "Memory\\Load", i, 0);
+    }
+    ASSERT_TRUE(host.Create());
+    realGlobalMemoryStatus = HookImport("kernel32.dll", "GlobalMemoryStatus",
+                                        reinterpret_cast<void*>(&CountingGlobalMemoryStatus));
+    ASSERT_NE(realGlobalMemoryStatus, nullptr);
+    memoryStatusReads = 0;
+    host.Tick();
+    host.Tick();
+    HookImport("kernel32.dll", "GlobalMemoryStatus", realGlobalMemoryStatus);
+    EXPECT_EQ(memoryStatusReads, 2);
+    EXPECT_EQ(host.band.meters->scale, 100u) << "the load, in per cent";
+    for (const Meter* m = host.band.meters->next; m; m = m->next) {
+        EXPECT_GT(m->scale, 0u) << "every figure came from the shared reading";
+    }
 }
 
 // Statistics as Windows 98 publishes them, for the screenshot.

@@ -7,6 +7,7 @@
 #include "meters/meter.h"
 #include "win32_test_support.h"
 #include "window/bar_rules.h"
+#include "window/bar_strips.h"
 #include "window/draw_bar.h"
 
 namespace {
@@ -307,6 +308,50 @@ TEST(DrawBar, ValueTextIsWhiteWithItsBlackShadowOnTheRight) {
     ExpectValueText(3000000000u, 4000000000u, false, "2861M");
     ExpectValueText(50, 100, false, "50");
     ExpectValueText(2097152, 4000000, true, "2.00G");
+}
+
+// Bars composed from the cached strips against the segment-by-segment drawing, pixel for pixel:
+// widths around the segment steps and the strip sizes, lit counts, trails, peaks in the last
+// segment, wrapped products, values and peaks above the scale, with and without value text.
+// One set of strips serves every case, so sizes come and go in its cache as in a band.
+TEST(ComposedBar, EqualsTheSegmentBySegmentDrawing) {
+    struct Case {
+        uint32_t value;
+        uint32_t scale;
+        uint32_t peak;
+    };
+    const Case cases[] = {{0, 100, 0},     {50, 100, 0},
+                          {100, 100, 100}, {0, 100, 100},
+                          {30, 100, 70},   {99, 100, 100},
+                          {1, 3, 2},       {200, 100, 300},
+                          {7, 1000, 8},    {3000000000u, 4000000000u, 3900000000u},
+                          {5, 0, 9}};
+    HFONT font = BandFont(12);
+    BarStrips strips;
+    ZeroMemory(&strips, sizeof(strips));
+    for (int width : {5, 6, 8, 9, 12, 33, 47, 100, 149, 200}) {
+        for (int height : {4, 9, 24}) {
+            Dib reference(width + 4, height + 4);
+            Dib composed(width + 4, height + 4);
+            for (const Case& c : cases) {
+                for (HFONT withFont : {static_cast<HFONT>(nullptr), font}) {
+                    reference.Fill(magenta);
+                    composed.Fill(magenta);
+                    RECT r = {2, 2, 2 + width, 2 + height};
+                    DrawBar(reference.dc, r, c.value, c.scale, c.peak, withFont, false);
+                    DrawBarThrough(&strips, composed.dc, r, c.value, c.scale, c.peak, withFont,
+                                   false);
+                    GdiFlush();
+                    const size_t pixels = size_t(reference.width) * size_t(reference.height);
+                    ASSERT_EQ(memcmp(reference.bits, composed.bits, pixels * 4), 0)
+                        << width << "x" << height << " value " << c.value << " scale " << c.scale
+                        << " peak " << c.peak << (withFont ? " with text" : "");
+                }
+            }
+        }
+    }
+    ReleaseBarStrips(&strips);
+    DeleteObject(font);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "meters/guarded_call.h"
 #include "meters/sources.h"
 #include "meters/update_meters.h"
+#include "window/band_window.h"
 #include "win32_test_support.h"
 
 namespace {
@@ -292,6 +293,28 @@ TEST(DriveSamples, HugeDrivesClampAndAFailingExtendedCallFallsBack) {
     EXPECT_EQ(total, totalOld);
 }
 
+// The band keeps the statistics key between samples; when the platform drops the key, the next
+// sample opens it again.
+TEST(StatisticSamples, KeptKeyIsOpenedAgainWhenItGoes) {
+    TestBand t;
+    Meter* m = t.Add(PerfStat, "VTTest\\Kept", -1, 1000);
+    uint32_t value = 0;
+    SetStatTotal("VTTest\\Kept", 11);
+    ASSERT_TRUE(Sample(t, m, 5000, 1000, &value));
+    const HKEY kept = t.band.statisticsData;
+    ASSERT_NE(kept, nullptr);
+    SetStatTotal("VTTest\\Kept", 12);
+    ASSERT_TRUE(Sample(t, m, 5100, 100, &value));
+    EXPECT_EQ(value, 12u);
+    EXPECT_EQ(t.band.statisticsData, kept) << "the same key, not opened again";
+    DeleteKeyTree(HKEY_DYN_DATA, "PerfStats\\StatData");
+    SetStatTotal("VTTest\\Kept", 13);
+    ASSERT_TRUE(Sample(t, m, 5200, 100, &value));
+    EXPECT_EQ(value, 13u);
+    ReleaseStatisticsKey(&t.band);
+    EXPECT_EQ(t.band.statisticsData, nullptr);
+}
+
 TEST(UpdateMeters, TickOnARealBandSamplesEveryKindAndRepaints) {
     CreateStartStat();
     SetStatDescription("VTTest\\Tick", "Tick", nullptr);
@@ -300,7 +323,7 @@ TEST(UpdateMeters, TickOnARealBandSamplesEveryKindAndRepaints) {
     Meter* stat = t.Add(PerfStat, "VTTest\\Tick", -1, 0);
     Meter* memory = t.Add(Memory, "Memory\\Load", 0, 0);
     Meter* drive = t.Add(Drive, "Drive\\C:\\", 0, 0);
-    EXPECT_EQ(UpdateMeters(&t.band), 1);
+    EXPECT_EQ(RunBandTick(&t.band), 1);
     EXPECT_EQ(stat->value, 730u);
     EXPECT_EQ(stat->scale, 730u);
     EXPECT_STREQ(stat->label, "Tick") << "a due meter without a label rebuilt the labels";
