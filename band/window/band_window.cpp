@@ -156,6 +156,7 @@ void DetachBandWindow(MeterBand* band) {
     if (band->timerId != 0) {
         KillTimer(band->window, band->timerId);
     }
+    ReleaseBandPicture(&band->picture);
     DetachBand(band->window, band);
 }
 
