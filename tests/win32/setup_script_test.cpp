@@ -178,7 +178,7 @@ class PendingRenamesTest : public ::testing::Test {
 TEST_F(PendingRenamesTest, RenameLinesAreHandedOverAndLeaveTheFile) {
     const std::string target = TempFile("vt-pending-target.dll");
     WriteFileText(wininit, "[boot]\r\nx=1\r\n[rename]\r\nNUL=" + fileA + "\r\n" + target + "=" +
-                                fileB + "\r\n");
+                               fileB + "\r\n");
     EXPECT_TRUE(TransferPendingRenames(wininit.c_str()));
     const std::string pending = Pending();
     EXPECT_NE(pending.find(fileA + "||"), std::string::npos) << pending;
