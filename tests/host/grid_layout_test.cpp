@@ -13,7 +13,8 @@ TEST(ChooseGrid, TypicalBandSizesForABandWithoutAFont) {
     const int rows[][7] = {{2, 200, 30, 2, 1, 30, 12},
                            {5, 300, 24, 3, 2, 12, 4},
                            {3, 60, 60, 1, 3, 20, 8},
-                           {4, 100, 20, 2, 2, 10, 4}};
+                           {4, 100, 20, 2, 2, 10, 4},
+                           {8, 1000, 1, 8, 1, 1, 0}};
     for (const auto& r : rows) {
         const GridChoice c = ChooseGridLayout(r[0], r[1], r[2], 0);
         EXPECT_TRUE(c.newFont);
