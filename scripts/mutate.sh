@@ -2,19 +2,21 @@
 # A developer's tool, not part of the test command: plants faults in the product code one at a time
 # (scripts/mutate.py picks them with a seed), rebuilds, runs the tests that cover the file and
 # counts the faults that some test catches. A fault that does not compile is not counted.
-#   bash scripts/mutate.sh [--seed N] [--host N] [--win32 N] [--budget SECONDS]
+#   bash scripts/mutate.sh [--seed N] [--host N] [--win32 N] [--from N] [--budget SECONDS]
 # --host: faults in the portable core, against build/host; --win32: faults in the Win32 code,
-# against the Wine tests of build/win64. The budget holds for each area. Needs built trees
+# against the Wine tests of build/win64; --from skips the first N of each list (to extend an earlier
+# run). The budget holds for each area. Needs built trees
 # (scripts/build.sh). The sources are always restored.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${VT_BUILD:-$root/build}
-seed=1 host_count=120 win32_count=25 budget=3600
+seed=1 host_count=120 win32_count=25 from=0 budget=3600
 while [ $# -gt 0 ]; do
   case $1 in
   --seed) seed=$2 ;;
   --host) host_count=$2 ;;
   --win32) win32_count=$2 ;;
+  --from) from=$2 ;;
   --budget) budget=$2 ;;
   *) echo "mutate: unknown option $1" >&2; exit 2 ;;
   esac
@@ -102,7 +104,7 @@ run_area() {
       ;;
     esac
     echo "$area $tried $verdict $file:$line" >>"$log"
-  done < <(python3 scripts/mutate.py list "$seed" "$count" "$@")
+  done < <(python3 scripts/mutate.py list "$seed" "$count" "$@" | tail -n +$((from + 1)))
   local scored=$((caught + survived))
   echo "$area: $caught of $scored faults caught ($((scored ? 100 * caught / scored : 0)) %);" \
     "$broken did not compile; seed $seed, $((SECONDS - started)) s"
