@@ -3,6 +3,9 @@
 
 #include <string.h>
 
+#include <initializer_list>
+#include <string>
+
 #include "meters/meter.h"
 
 namespace {
@@ -58,34 +61,22 @@ TEST(MeterRecord, LabelTablesKeysAndTrueText) {
     }
 }
 
-TEST(FormatValue, UnitsAndTruncatedFractions) {
-    const struct {
-        uint32_t value;
-        bool driveUnits;
-        const char* text;
-    } rows[] = {{0, false, "0"},
-                {9, false, "9"},
-                {1023, false, "1023"},
-                {1024, false, "1.00K"},
-                {1536, false, "1.50K"},
-                {10239, false, "9.99K"},
-                {10240, false, "10.0K"},
-                {102399, false, "99.9K"},
-                {102400, false, "100K"},
-                {1048575, false, "1023K"},
-                {1048576, false, "1.00M"},
-                {5242880, false, "5.00M"},
-                {UINT32_MAX, false, "4095M"},
-                {0, true, "0.00K"},
-                {9, true, "9.00K"},
-                {512, true, "512K"},
-                {1023, true, "1023K"},
-                {20480, true, "20.0M"},
-                {2097152, true, "2.00G"},
-                {UINT32_MAX, true, "4095G"}};
-    for (const auto& r : rows) {
-        EXPECT_EQ(Format(r.value, r.driveUnits), r.text) << r.value << " " << r.driveUnits;
+// The texts of values, one after another, as plain or as drive figures (kilobytes).
+std::string Formats(std::initializer_list<uint32_t> values, bool driveUnits) {
+    std::string texts;
+    for (uint32_t value : values) {
+        texts += Format(value, driveUnits) + " ";
     }
+    return texts;
+}
+
+TEST(FormatValue, UnitsAndTruncatedFractions) {
+    EXPECT_EQ(Formats({0, 9, 1023, 1024, 1536, 10239, 10240, 102399, 102400, 1048575, 1048576,
+                       5242880, UINT32_MAX},
+                      false),
+              "0 9 1023 1.00K 1.50K 9.99K 10.0K 99.9K 100K 1023K 1.00M 5.00M 4095M ");
+    EXPECT_EQ(Formats({0, 9, 512, 1023, 20480, 2097152, UINT32_MAX}, true),
+              "0.00K 9.00K 512K 1023K 20.0M 2.00G 4095G ");
 }
 
 TEST(FormatValue, NeverWritesPastItsCapacity) {
@@ -114,18 +105,15 @@ TEST(ScaleSteps, OneTwoFiveSeriesInThirtyTwoBits) {
     for (const auto& r : later) {
         EXPECT_EQ(ScaleStep(static_cast<int>(r[0])), r[1]) << r[0];
     }
-    // value, old scale -> the scale after a drop; nothing in the list above 3e9: the scale stays.
-    const uint32_t drops[][3] = {{1023, 5000, 1024},
-                                 {600, 5000, 1024},
-                                 {150, 730, 200},
-                                 {500, 5000, 1024},
-                                 {1, 5000, 2},
-                                 {0, 5000, 0},
-                                 {2000000000, 7, 2147483648u},
-                                 {3000000000u, 7, 7}};
-    for (const auto& r : drops) {
-        EXPECT_EQ(ScaleAfterDrop(r[0], r[1]), r[2]) << r[0] << " from " << r[1];
-    }
+    // Nothing in the list lies above 3e9: the scale stays.
+    EXPECT_EQ(ScaleAfterDrop(1023, 5000), 1024u);
+    EXPECT_EQ(ScaleAfterDrop(600, 5000), 1024u);
+    EXPECT_EQ(ScaleAfterDrop(150, 730), 200u);
+    EXPECT_EQ(ScaleAfterDrop(500, 5000), 1024u);
+    EXPECT_EQ(ScaleAfterDrop(1, 5000), 2u);
+    EXPECT_EQ(ScaleAfterDrop(0, 5000), 0u);
+    EXPECT_EQ(ScaleAfterDrop(2000000000, 7), 2147483648u);
+    EXPECT_EQ(ScaleAfterDrop(3000000000u, 7), 7u);
 }
 
 TEST(SourceMath, DifferentiatedTotalsGiveRatesPerSecond) {
@@ -170,23 +158,17 @@ TEST(SourceMath, DifferentiatedTotalsGiveRatesPerSecond) {
 }
 
 TEST(SourceMath, DriveKilobytesAndStatDataWords) {
+    EXPECT_EQ(KilobytesOfBytes(0), 0u);
+    EXPECT_EQ(KilobytesOfBytes(1023), 0u);
+    EXPECT_EQ(KilobytesOfBytes(uint64_t(UINT32_MAX) << 10), UINT32_MAX);
     // More than 4 terabytes: all ones.
-    const uint64_t bytes[][2] = {{0, 0},
-                                 {1023, 0},
-                                 {uint64_t(UINT32_MAX) << 10, UINT32_MAX},
-                                 {uint64_t(1) << 42, UINT32_MAX},
-                                 {uint64_t(5) << 40, UINT32_MAX}};
-    for (const auto& r : bytes) {
-        EXPECT_EQ(KilobytesOfBytes(r[0]), r[1]) << r[0];
-    }
+    EXPECT_EQ(KilobytesOfBytes(uint64_t(1) << 42), UINT32_MAX);
+    EXPECT_EQ(KilobytesOfBytes(uint64_t(5) << 40), UINT32_MAX);
+    EXPECT_EQ(KilobytesOfClusters(8, 512, 1000), 4000u);
+    EXPECT_EQ(KilobytesOfClusters(64, 512, 0), 0u);
     // An 8 GB drive through the old call is not wrapped at 4 GB.
-    const uint32_t clusters[][4] = {{8, 512, 1000, 4000u},
-                                    {64, 512, 0, 0},
-                                    {64, 512, 262144, 8388608u},
-                                    {UINT32_MAX, UINT32_MAX, UINT32_MAX, UINT32_MAX}};
-    for (const auto& r : clusters) {
-        EXPECT_EQ(KilobytesOfClusters(r[0], r[1], r[2]), r[3]) << r[0] << " " << r[2];
-    }
+    EXPECT_EQ(KilobytesOfClusters(64, 512, 262144), 8388608u);
+    EXPECT_EQ(KilobytesOfClusters(UINT32_MAX, UINT32_MAX, UINT32_MAX), UINT32_MAX);
 
     const unsigned char data[] = {0x78, 0x56, 0x34, 0x12, 0xff};
     uint32_t raw = 0;
