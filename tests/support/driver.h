@@ -16,7 +16,7 @@ struct SetupFolder {
     void WriteScript(const std::string& content, const char* fileName = "SETUP.DAT") const;
 };
 
-// One running setup.exe; terminated at the end if it is still running.
+// One running program (setup.exe, bandhost.exe); terminated at the end if it is still running.
 struct SetupProcess {
     PROCESS_INFORMATION info = {};
     SetupProcess(const std::string& program, const std::string& arguments);
