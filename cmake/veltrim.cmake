@@ -56,10 +56,26 @@ else()
 endif()
 
 # A test program: one CTest entry that runs every case in it (under Wine in the cross build).
+# BESIDE: files (and FOLDERS: folders) copied beside the test program on every build, not only
+# when it relinks, so that a change to the program under test alone is never tested stale.
 function(vt_test name)
-  cmake_parse_arguments(arg "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(arg "" "" "SOURCES;LIBS;BESIDE;FOLDERS" ${ARGN})
   add_executable(${name} ${arg_SOURCES})
   target_link_libraries(${name} PRIVATE ${arg_LIBS} ${VT_GTEST})
+  if(arg_BESIDE OR arg_FOLDERS)
+    set(copies "")
+    foreach(file IN LISTS arg_BESIDE)
+      list(APPEND copies COMMAND ${CMAKE_COMMAND} -E copy_if_different ${file}
+           $<TARGET_FILE_DIR:${name}>/)
+    endforeach()
+    foreach(folder IN LISTS arg_FOLDERS)
+      get_filename_component(leaf ${folder} NAME)
+      list(APPEND copies COMMAND ${CMAKE_COMMAND} -E copy_directory ${folder}
+           $<TARGET_FILE_DIR:${name}>/${leaf})
+    endforeach()
+    add_custom_target(${name}_beside ALL ${copies})
+    add_dependencies(${name} ${name}_beside)
+  endif()
   add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
   set_tests_properties(${name} PROPERTIES TIMEOUT 300)
   if(WIN32)

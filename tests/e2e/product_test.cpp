@@ -5,7 +5,7 @@
 #include <string>
 
 #include "screen_shot.h"
-#include "setup_driver.h"
+#include "driver.h"
 
 namespace {
 
@@ -15,19 +15,6 @@ const char* const ClassKey = "CLSID\\{11795084-FD2F-4677-BFB5-D3D0E8F3AC67}";
 const char* const EntryKey =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Veltrim パフォーマンスメーター";
 const char* const CurrentVersion = "Software\\Microsoft\\Windows\\CurrentVersion";
-
-bool Exists(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-bool KeyExists(HKEY root, const char* path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        return false;
-    }
-    RegCloseKey(key);
-    return true;
-}
 
 std::string EntryCommand() {
     char value[1024] = "";
@@ -71,46 +58,12 @@ void Screenshot(HWND window, const char* name) {
     ReleaseDC(nullptr, screen);
 }
 
-void Answer(const char* caption, int button, const char* text = nullptr,
-            const char* screenshot = nullptr) {
-    HWND box = WaitForAnyWindow(caption);
-    ASSERT_NE(box, nullptr) << caption;
-    if (screenshot) {
-        Screenshot(box, screenshot);
-    }
-    if (text) {
-        EXPECT_EQ(MessageText(box), text);
-    }
-    Press(box, button);
-    ASSERT_TRUE(WaitForWindowGone(box));
-}
-
 HWND HostWindow(const SetupProcess& host) {
     HWND window = WaitForWindow(host, nullptr);
     for (int i = 0; window && i < 100 && !BandShownBy(window); ++i) {
         Sleep(50);
     }
     return window;
-}
-
-// Runs a command line to its end; with a program named, the line reaches it exactly as given,
-// as Windows starts a stored command such as the uninstall entry's.
-DWORD RunCommand(const std::string& command, const char* program = nullptr) {
-    std::string line = command;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(program, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
-        return 0xFFFFFFFF;
-    }
-    DWORD code = 0xFFFFFFFF;
-    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) {
-        GetExitCodeProcess(process.hProcess, &code);
-    }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code;
 }
 
 // Whatever an earlier run left in the install folder.
@@ -154,8 +107,11 @@ void Install(const std::string& folder, bool screenshots) {
     Press(destination, IDOK);
     Answer("インストール先の確認", IDYES);
     if (newFolder) {
-        Answer("フォルダの作成", IDYES, nullptr,
-               screenshots ? "setup_folder_question.png" : nullptr);
+        Answer("フォルダの作成", IDYES, nullptr, [screenshots](HWND box) {
+            if (screenshots) {
+                Screenshot(box, "setup_folder_question.png");
+            }
+        });
     }
     Answer("確認", IDOK, "インストールが終了しました。");
     EXPECT_EQ(setup.WaitForExit(), 0u);
@@ -169,7 +125,7 @@ void Install(const std::string& folder, bool screenshots) {
 // temporary copy that carries out the uninstall is waited for.
 void UninstallFromTheEntry(const std::string& folder, HWND bandHost, SetupProcess* host) {
     const std::string program = folder + "\\setup.bin";
-    EXPECT_EQ(RunCommand(EntryCommand(), program.c_str()), 0u);
+    EXPECT_EQ(RunAndWait(EntryCommand(), program.c_str()), 0u);
     HWND intro = WaitForAnyWindow((std::string(Title) + "のアンインストール").c_str());
     ASSERT_NE(intro, nullptr) << "the entry did not start the uninstall";
     DWORD copyId = 0;
@@ -227,7 +183,7 @@ TEST(ProductTest, InstallShowUninstallAndRestart) {
         FindClose(search);
     }
     EXPECT_GT(before, 0);
-    EXPECT_EQ(RunCommand("wineboot.exe -r"), 0u);
+    EXPECT_EQ(RunAndWait("wineboot.exe -r"), 0u);
     int after = 0;
     search = FindFirstFileA((std::string(temp) + "*.tmp").c_str(), &found);
     if (search != INVALID_HANDLE_VALUE) {

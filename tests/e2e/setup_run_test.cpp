@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "setup_driver.h"
+#include "driver.h"
 
 namespace {
 
@@ -23,34 +23,6 @@ std::string Escaped(const std::string& path) {
         }
     }
     return text;
-}
-
-bool Exists(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-void WriteFile(const std::string& path, const std::string& content) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    DWORD written = 0;
-    ::WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-    CloseHandle(file);
-}
-
-std::string ReadFile(const std::string& path) {
-    std::string content;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return content;
-    }
-    char buffer[4096];
-    DWORD read = 0;
-    while (::ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read) {
-        content.append(buffer, read);
-    }
-    CloseHandle(file);
-    return content;
 }
 
 std::string Short(const std::string& path) {
@@ -108,7 +80,7 @@ void RestorePendingRenames(bool existed, const std::string& value) {
 std::string Waiting() {
     std::string pending;
     PendingRenames(pending);
-    return ReadFile(WininitPath()) + "|" + pending;
+    return FileText(WininitPath()) + "|" + pending;
 }
 
 std::string EntryValue(const char* name) {
@@ -121,24 +93,6 @@ std::string EntryValue(const char* name) {
     RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
     RegCloseKey(key);
     return value;
-}
-
-bool KeyExists(HKEY root, const std::string& path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        return false;
-    }
-    RegCloseKey(key);
-    return true;
-}
-
-// Answers the message box of this caption, after checking its text.
-void Answer(const char* caption, const std::string& text, int button) {
-    HWND box = WaitForAnyWindow(caption);
-    ASSERT_NE(box, nullptr) << caption;
-    EXPECT_EQ(MessageText(box), text);
-    Press(box, button);
-    ASSERT_TRUE(WaitForWindowGone(box));
 }
 
 // Confirms the opening dialog; the process that shows it, to be waited for (null when none came).
@@ -181,12 +135,12 @@ class SetupRunTest : public ::testing::Test {
         GetTempPathA(sizeof(temp), temp);
         target = std::string(temp) + "vt-e2e-target\\";
         RemoveTarget();
-        WriteFile(media.path + "a.txt", "first file");
-        WriteFile(media.path + "c.txt", "third file");
+        WriteFileText(media.path + "a.txt", "first file");
+        WriteFileText(media.path + "c.txt", "third file");
         CopyFileA((ProgramFolder() + "ready_double.dll").c_str(),
                   (media.path + "ready_double.dll").c_str(), FALSE);
         hadWininit = Exists(WininitPath());
-        savedWininit = ReadFile(WininitPath());
+        savedWininit = FileText(WininitPath());
         hadPending = PendingRenames(savedPending);
         DeleteKeyTree(HKEY_LOCAL_MACHINE, EntryKey);
     }
@@ -196,7 +150,7 @@ class SetupRunTest : public ::testing::Test {
         }
         // What the runs left for the next start of Windows must not be carried out later.
         if (hadWininit) {
-            WriteFile(WininitPath(), savedWininit);
+            WriteFileText(WininitPath(), savedWininit);
         } else {
             DeleteFileA(WininitPath().c_str());
         }
@@ -254,16 +208,16 @@ class SetupRunTest : public ::testing::Test {
         if (!folderExists) {
             const std::string question =
                 "「" + folder + "」は存在しません。\nこのフォルダを作成しますか？";
-            Answer("フォルダの作成", question, IDNO);
-            Answer("インストールの中断", "インストールを中断しますか？", IDNO);
-            Answer("フォルダの作成", question, IDYES);
+            Answer("フォルダの作成", IDNO, question.c_str());
+            Answer("インストールの中断", IDNO, "インストールを中断しますか？");
+            Answer("フォルダの作成", IDYES, question.c_str());
         }
         // The second file's source is missing: its message, and the run goes on.
-        Answer("セットアップエラー", "内部エラーのため、セットアップができませんでした", IDOK);
+        Answer("セットアップエラー", IDOK, "内部エラーのため、セットアップができませんでした");
         if (folderExists) {
-            Answer("再起動", "インストールを完了するため、Windowsを再起動します。", IDNO);
+            Answer("再起動", IDNO, "インストールを完了するため、Windowsを再起動します。");
         } else {
-            Answer("確認", "インストールが終了しました。", IDOK);
+            Answer("確認", IDOK, "インストールが終了しました。");
         }
         EXPECT_EQ(setup.WaitForExit(), 0u);
     }
@@ -271,12 +225,12 @@ class SetupRunTest : public ::testing::Test {
 
 TEST_F(SetupRunTest, InstallIntoNewFolderThenUninstallFromTheEntry) {
     Install(Script((Escaped(media.path) + "ready_double.dll,ReadyAfterTwo").c_str()), false);
-    EXPECT_EQ(ReadFile(target + "a.txt"), "first file");
+    EXPECT_EQ(FileText(target + "a.txt"), "first file");
     // The error stopped the loop: the third file was never copied.
     EXPECT_FALSE(Exists(target + "c.txt"));
     EXPECT_TRUE(Exists(target + "setup.bin"));
-    EXPECT_EQ(ReadFile(target + "setup.dat"), ReadFile(media.path + "SETUP.DAT"));
-    EXPECT_EQ(ReadFile(target + "ran.txt"), "first file");
+    EXPECT_EQ(FileText(target + "setup.dat"), FileText(media.path + "SETUP.DAT"));
+    EXPECT_EQ(FileText(target + "ran.txt"), "first file");
     EXPECT_EQ(EntryValue("DisplayName"), Title);
     const std::string command = EntryValue("UninstallString");
     EXPECT_EQ(command, "\"" + target + "setup.bin\" /u " + target + "setup.dat");
@@ -308,12 +262,12 @@ TEST_F(SetupRunTest, InstallIntoNewFolderThenUninstallFromTheEntry) {
     // The copy is listed for deletion before it starts.
     char temp[MAX_PATH];
     GetTempPathA(sizeof(temp), temp);
-    EXPECT_NE(ReadFile(WininitPath()).find("NUL=" + Short(temp)), std::string::npos);
+    EXPECT_NE(FileText(WininitPath()).find("NUL=" + Short(temp)), std::string::npos);
 
     HANDLE copy = PressIntro("のアンインストール");
-    Answer("確認", "バンドを閉じてから再試行してください", IDRETRY);
-    Answer("確認", "バンドを閉じてから再試行してください", IDRETRY);
-    Answer("再起動", "アンインストールを完了するため、Windowsを再起動します。", IDNO);
+    Answer("確認", IDRETRY, "バンドを閉じてから再試行してください");
+    Answer("確認", IDRETRY, "バンドを閉じてから再試行してください");
+    Answer("再起動", IDNO, "アンインストールを完了するため、Windowsを再起動します。");
     Finish(copy);
     CloseHandle(held);
 
@@ -330,13 +284,13 @@ TEST_F(SetupRunTest, InstallIntoNewFolderThenUninstallFromTheEntry) {
 
 TEST_F(SetupRunTest, FileInUseWaitsForRestartAndCancelKeepsEverything) {
     CreateDirectoryA(target.c_str(), nullptr);
-    WriteFile(target + "a.txt", "old");
+    WriteFileText(target + "a.txt", "old");
     HANDLE held = CreateFileA((target + "a.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                               0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     Install(Script((Escaped(media.path) + "ready_double.dll,NeverReady").c_str()), true);
     CloseHandle(held);
-    EXPECT_EQ(ReadFile(target + "a.txt"), "old");
+    EXPECT_EQ(FileText(target + "a.txt"), "old");
     // The new file waits under a temporary name; WININIT.INI names both in short form.
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA((target + "_stt*").c_str(), &found);
@@ -344,7 +298,7 @@ TEST_F(SetupRunTest, FileInUseWaitsForRestartAndCancelKeepsEverything) {
     FindClose(search);
     const std::string temporary = target + found.cFileName;
     EXPECT_EQ(strlen(found.cFileName), 8u);
-    EXPECT_EQ(ReadFile(temporary), "first file");
+    EXPECT_EQ(FileText(temporary), "first file");
     const std::string waiting = Waiting();
     EXPECT_NE(waiting.find(Short(temporary)), std::string::npos) << waiting;
     EXPECT_NE(waiting.find(Short(target + "a.txt")), std::string::npos) << waiting;
@@ -352,8 +306,8 @@ TEST_F(SetupRunTest, FileInUseWaitsForRestartAndCancelKeepsEverything) {
     // Cancel at the readiness question leaves the product as it is.
     SetupProcess setup(target + "setup.bin", " /U " + target + "setup.dat");
     CloseHandle(PressIntro("のアンインストール"));
-    Answer("確認", "バンドを閉じてから再試行してください", IDCANCEL);
-    Answer("再起動", "アンインストールを完了するため、Windowsを再起動します。", IDNO);
+    Answer("確認", IDCANCEL, "バンドを閉じてから再試行してください");
+    Answer("再起動", IDNO, "アンインストールを完了するため、Windowsを再起動します。");
     EXPECT_EQ(setup.WaitForExit(), 0u);
     EXPECT_TRUE(Exists(target + "a.txt"));
     EXPECT_TRUE(Exists(target + "setup.bin"));

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "setup_driver.h"
+#include "driver.h"
 
 namespace {
 
@@ -52,53 +52,6 @@ class SetupUiTest : public ::testing::Test {
         }
     }
 };
-
-TEST_F(SetupUiTest, TextsAreCodePage932) {
-    EXPECT_EQ(std::string(RestartCaption), "\x8D\xC4\x8B\x4E\x93\xAE");
-}
-
-// The version resource as Explorer's property sheet reads it.
-std::string VersionString(const std::vector<char>& block, const char* name) {
-    char path[128];
-    wsprintfA(path, "\\StringFileInfo\\041104B0\\%s", name);
-    void* value = nullptr;
-    UINT size = 0;
-    if (!VerQueryValueA(block.data(), path, &value, &size) || !value) {
-        return "<missing>";
-    }
-    return static_cast<const char*>(value);
-}
-
-TEST_F(SetupUiTest, VersionResource) {
-    SetupFolder folder("vt-e2e-version");
-    const std::string program = folder.path + "setup.exe";
-    DWORD handle = 0;
-    const DWORD size = GetFileVersionInfoSizeA(program.c_str(), &handle);
-    ASSERT_GT(size, 0u);
-    std::vector<char> block(size);
-    ASSERT_TRUE(GetFileVersionInfoA(program.c_str(), 0, size, block.data()));
-    VS_FIXEDFILEINFO* fixed = nullptr;
-    UINT fixedSize = 0;
-    ASSERT_TRUE(VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &fixedSize));
-    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
-    EXPECT_EQ(fixed->dwFileVersionLS, 0u);
-    EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
-    EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
-    WORD* translation = nullptr;
-    UINT translationSize = 0;
-    ASSERT_TRUE(VerQueryValueA(block.data(), "\\VarFileInfo\\Translation",
-                               reinterpret_cast<void**>(&translation), &translationSize));
-    ASSERT_GE(translationSize, 4u);
-    EXPECT_EQ(translation[0], 0x0411);
-    EXPECT_EQ(translation[1], 1200);
-    EXPECT_EQ(VersionString(block, "FileVersion"), "1, 0, 0, 0");
-    EXPECT_EQ(VersionString(block, "ProductVersion"), "1, 0, 0, 0");
-    EXPECT_EQ(VersionString(block, "FileDescription"), "SETUP");
-    EXPECT_EQ(VersionString(block, "InternalName"), "SETUP");
-    EXPECT_EQ(VersionString(block, "OriginalFilename"), "SETUP.EXE");
-    EXPECT_EQ(VersionString(block, "ProductName"), "  SETUP");
-    EXPECT_EQ(VersionString(block, "Comments"), "簡易インストーラー");
-}
 
 TEST_F(SetupUiTest, OpeningDialogInInstallModeAndCancel) {
     SetupFolder folder("vt-e2e-intro");

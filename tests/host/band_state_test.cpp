@@ -202,6 +202,21 @@ TEST(BandState, ShortAndDamagedStreamsFailKeepingWholeMetersOnly) {
     EXPECT_STREQ(list.head->key, "A\\B");
 }
 
+TEST(BandState, TheLongestStoredKeyLoadsAndOneByteMoreIsRefused) {
+    for (uint32_t length : {uint32_t(MaxStoredKeyLength), uint32_t(MaxStoredKeyLength) + 1}) {
+        MemoryStream stream;
+        stream.Number(0), stream.Number(length), stream.Text(std::string(length, 'k').c_str());
+        stream.Number(3), stream.Number(0), stream.Number(0), stream.Number(0);
+        MeterList list;
+        BandOptions options = {1, 0};
+        const bool fits = length == MaxStoredKeyLength;
+        EXPECT_EQ(LoadBandState(stream.Reader(), &options, &list.head),
+                  fits ? BandStateOk : BandStateFailed)
+            << length;
+        EXPECT_EQ(list.Count(), fits ? 1 : 0) << length;
+    }
+}
+
 TEST(BandState, ShortWritesFailAndUnstorableMetersAreLeftOut) {
     MeterList saved;
     saved.Add(PerfStat, "KERNEL\\CPUUsage", -1, 500);

@@ -51,6 +51,7 @@ TEST(BarColours, PastTheLastStopTheLinesExtrapolateWithinTheChannelRange) {
 TEST(BarColours, HalfStrengthTruncates) {
     EXPECT_EQ(Rgb(HalfStrength({255, 121, 1})), "127,60,0");
     EXPECT_EQ(Rgb(HalfStrength({16, 255, 16})), "8,127,8");
+    EXPECT_EQ(Rgb(HalfStrength({1, 121, 255})), "0,60,127");
 }
 
 TEST(BarCounts, LitCountWithoutOverflow) {

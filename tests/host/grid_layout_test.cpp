@@ -1,49 +1,27 @@
 // The band's grid and font-size rules and the cell rectangles.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "window/grid_layout.h"
 
 namespace {
 
-struct Layout {
-    int columns;
-    int rows;
-    int cellHeight;
-    int fontHeight;
-};
-
-// A band whose font was never made (cell height 0) in a w x h area.
-Layout Choose(int count, int w, int h) {
-    const GridChoice choice = ChooseGridLayout(count, w, h, 0);
-    EXPECT_TRUE(choice.newFont);
-    return {choice.columns, choice.rows, choice.cellHeight, choice.fontHeight};
-}
-
-TEST(ChooseGrid, TwoToFiveMetersInTypicalBandSizes) {
-    Layout two = Choose(2, 200, 30);
-    EXPECT_EQ(two.columns, 2);
-    EXPECT_EQ(two.rows, 1);
-    EXPECT_EQ(two.cellHeight, 30);
-    EXPECT_EQ(two.fontHeight, 12);
-
-    // The one-row grid's cells are 60 x 24, only twice as wide as high.
-    Layout five = Choose(5, 300, 24);
-    EXPECT_EQ(five.columns, 3);
-    EXPECT_EQ(five.rows, 2);
-    EXPECT_EQ(five.cellHeight, 12);
-    EXPECT_EQ(five.fontHeight, 4);
-
-    Layout three = Choose(3, 60, 60);
-    EXPECT_EQ(three.columns, 1);
-    EXPECT_EQ(three.rows, 3);
-    EXPECT_EQ(three.cellHeight, 20);
-    EXPECT_EQ(three.fontHeight, 8);
-
-    Layout four = Choose(4, 100, 20);
-    EXPECT_EQ(four.columns, 2);
-    EXPECT_EQ(four.rows, 2);
-    EXPECT_EQ(four.cellHeight, 10);
-    EXPECT_EQ(four.fontHeight, 4);
+TEST(ChooseGrid, TypicalBandSizesForABandWithoutAFont) {
+    // count, width, height -> columns, rows, cell height, font height. The 5-meter row of
+    // 60 x 24 cells is only twice as wide as high, so two rows.
+    const int rows[][7] = {{2, 200, 30, 2, 1, 30, 12},
+                           {5, 300, 24, 3, 2, 12, 4},
+                           {3, 60, 60, 1, 3, 20, 8},
+                           {4, 100, 20, 2, 2, 10, 4},
+                           {8, 1000, 1, 8, 1, 1, 0}};
+    for (const auto& r : rows) {
+        const GridChoice c = ChooseGridLayout(r[0], r[1], r[2], 0);
+        EXPECT_TRUE(c.newFont);
+        EXPECT_EQ((std::vector<int>{c.columns, c.rows, c.cellHeight, c.fontHeight}),
+                  (std::vector<int>{r[3], r[4], r[5], r[6]}))
+            << r[0] << " in " << r[1] << "x" << r[2];
+    }
 }
 
 TEST(ChooseGrid, ZeroSizesKeepAOneByOneGridAndTheFont) {
@@ -87,42 +65,24 @@ TEST(ChooseGrid, NoRowStaysEmptyAndTheLastCandidateStands) {
             }
         }
     }
-    // A tall, narrow area never finds wide cells: one column of n rows.
-    GridShape column = ChooseGridShape(6, 10, 600);
-    EXPECT_EQ(column.columns, 1);
-    EXPECT_EQ(column.rows, 6);
-    // Rows of zero height stop the search at once: 8 meters in 1000 x 1 stay in one row.
-    GridShape flat = ChooseGridShape(8, 1000, 1);
-    EXPECT_EQ(flat.columns, 8);
-    EXPECT_EQ(flat.rows, 1);
-    // Wide enough in one row: 4 meters of 150 x 40 cells.
-    GridShape row = ChooseGridShape(4, 600, 40);
-    EXPECT_EQ(row.columns, 4);
-    EXPECT_EQ(row.rows, 1);
-    // Exactly three times as wide as high counts (60 / 20 = 3 > 2).
-    GridShape exact = ChooseGridShape(2, 120, 20);
-    EXPECT_EQ(exact.columns, 2);
-    EXPECT_EQ(exact.rows, 1);
-}
-
-TEST(ChooseGrid, OneOrNoMeterTakesTheWholeArea) {
-    for (int n : {0, 1}) {
-        const GridShape shape = ChooseGridShape(n, 300, 24);
-        EXPECT_EQ(shape.columns, 1);
-        EXPECT_EQ(shape.rows, 1);
+    // A tall, narrow area never finds wide cells; rows of zero height stop the search at once;
+    // exactly three times as wide as high counts (60 / 20 = 3 > 2). And one or no meter.
+    const int shapes[][5] = {{6, 10, 600, 1, 6}, {8, 1000, 1, 8, 1}, {4, 600, 40, 4, 1},
+                             {2, 120, 20, 2, 1}, {0, 300, 24, 1, 1}, {1, 300, 24, 1, 1}};
+    for (const auto& r : shapes) {
+        const GridShape shape = ChooseGridShape(r[0], r[1], r[2]);
+        EXPECT_EQ(shape.columns, r[3]) << r[0] << " in " << r[1] << "x" << r[2];
+        EXPECT_EQ(shape.rows, r[4]) << r[0] << " in " << r[1] << "x" << r[2];
     }
 }
 
 TEST(ChooseGrid, FontHeightIsTwoFifthsOfTheCellClampedTo16) {
-    EXPECT_EQ(FontHeightOfCell(9), 3) << "below the minimum: no font";
-    EXPECT_LT(FontHeightOfCell(9), MinFontHeight);
-    EXPECT_EQ(FontHeightOfCell(10), 4);
-    EXPECT_EQ(FontHeightOfCell(20), 8);
-    EXPECT_EQ(FontHeightOfCell(39), 15);
-    EXPECT_EQ(FontHeightOfCell(40), 16);
-    EXPECT_EQ(FontHeightOfCell(41), 16);
-    EXPECT_EQ(FontHeightOfCell(500), 16);
-    EXPECT_EQ(FontHeightOfCell(0), 0);
+    EXPECT_LT(FontHeightOfCell(9), MinFontHeight) << "below the minimum: no font";
+    const int heights[][2] = {{9, 3},   {10, 4},  {20, 8},   {39, 15},
+                              {40, 16}, {41, 16}, {500, 16}, {0, 0}};
+    for (const auto& h : heights) {
+        EXPECT_EQ(FontHeightOfCell(h[0]), h[1]) << h[0];
+    }
 }
 
 std::string Cells(int count, int columns, int rows, int w, int h) {

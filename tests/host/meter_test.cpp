@@ -3,6 +3,9 @@
 
 #include <string.h>
 
+#include <initializer_list>
+#include <string>
+
 #include "meters/meter.h"
 
 namespace {
@@ -50,37 +53,30 @@ TEST(MeterRecord, LabelTablesKeysAndTrueText) {
     EXPECT_STREQ(DriveRootOfKey("Drive\\"), "");
     EXPECT_STREQ(DriveRootOfKey("Dri"), "");
 
-    EXPECT_TRUE(IsTrueText("TRUE"));
-    EXPECT_TRUE(IsTrueText("true"));
-    EXPECT_TRUE(IsTrueText("tRuE"));
-    EXPECT_FALSE(IsTrueText("TRUE "));
-    EXPECT_FALSE(IsTrueText("TRU"));
-    EXPECT_FALSE(IsTrueText(""));
-    EXPECT_FALSE(IsTrueText("YES"));
+    for (const char* text : {"TRUE", "true", "tRuE"}) {
+        EXPECT_TRUE(IsTrueText(text)) << text;
+    }
+    for (const char* text : {"TRUE ", "TRU", "", "YES"}) {
+        EXPECT_FALSE(IsTrueText(text)) << text;
+    }
+}
+
+// The texts of values, one after another, as plain or as drive figures (kilobytes).
+std::string Formats(std::initializer_list<uint32_t> values, bool driveUnits) {
+    std::string texts;
+    for (uint32_t value : values) {
+        texts += Format(value, driveUnits) + " ";
+    }
+    return texts;
 }
 
 TEST(FormatValue, UnitsAndTruncatedFractions) {
-    EXPECT_EQ(Format(0, false), "0");
-    EXPECT_EQ(Format(9, false), "9");
-    EXPECT_EQ(Format(1023, false), "1023");
-    EXPECT_EQ(Format(1024, false), "1.00K");
-    EXPECT_EQ(Format(1536, false), "1.50K");
-    EXPECT_EQ(Format(10239, false), "9.99K");
-    EXPECT_EQ(Format(10240, false), "10.0K");
-    EXPECT_EQ(Format(102399, false), "99.9K");
-    EXPECT_EQ(Format(102400, false), "100K");
-    EXPECT_EQ(Format(1048575, false), "1023K");
-    EXPECT_EQ(Format(1048576, false), "1.00M");
-    EXPECT_EQ(Format(5242880, false), "5.00M");
-    EXPECT_EQ(Format(UINT32_MAX, false), "4095M");
-
-    EXPECT_EQ(Format(0, true), "0.00K");
-    EXPECT_EQ(Format(9, true), "9.00K");
-    EXPECT_EQ(Format(512, true), "512K");
-    EXPECT_EQ(Format(1023, true), "1023K");
-    EXPECT_EQ(Format(20480, true), "20.0M");
-    EXPECT_EQ(Format(2097152, true), "2.00G");
-    EXPECT_EQ(Format(UINT32_MAX, true), "4095G");
+    EXPECT_EQ(Formats({0, 9, 1023, 1024, 1536, 10239, 10240, 102399, 102400, 1048575, 1048576,
+                       5242880, UINT32_MAX},
+                      false),
+              "0 9 1023 1.00K 1.50K 9.99K 10.0K 99.9K 100K 1023K 1.00M 5.00M 4095M ");
+    EXPECT_EQ(Formats({0, 9, 512, 1023, 20480, 2097152, UINT32_MAX}, true),
+              "0.00K 9.00K 512K 1023K 20.0M 2.00G 4095G ");
 }
 
 TEST(FormatValue, NeverWritesPastItsCapacity) {
@@ -102,14 +98,14 @@ TEST(ScaleSteps, OneTwoFiveSeriesInThirtyTwoBits) {
     for (int i = 0; i < 13; ++i) {
         EXPECT_EQ(ScaleStep(i), first[i]) << i;
     }
-    EXPECT_EQ(ScaleStep(17), 512000u);
-    EXPECT_EQ(ScaleStep(18), 1048576u);
-    EXPECT_EQ(ScaleStep(26), 524288000u);
-    EXPECT_EQ(ScaleStep(27), 1073741824u);
-    EXPECT_EQ(ScaleStep(28), 2147483648u);
-    EXPECT_EQ(ScaleStep(29), 1073741824u); // 5 G wraps modulo 2^32
-    EXPECT_EQ(ScaleStep(ScaleStepCount), 0u);
-
+    // 5 G wraps modulo 2^32; past the end there is none.
+    const uint32_t later[][2] = {{17, 512000u},      {18, 1048576u},    {26, 524288000u},
+                                 {27, 1073741824u},  {28, 2147483648u}, {29, 1073741824u},
+                                 {ScaleStepCount, 0}};
+    for (const auto& r : later) {
+        EXPECT_EQ(ScaleStep(static_cast<int>(r[0])), r[1]) << r[0];
+    }
+    // Nothing in the list lies above 3e9: the scale stays.
     EXPECT_EQ(ScaleAfterDrop(1023, 5000), 1024u);
     EXPECT_EQ(ScaleAfterDrop(600, 5000), 1024u);
     EXPECT_EQ(ScaleAfterDrop(150, 730), 200u);
@@ -117,7 +113,6 @@ TEST(ScaleSteps, OneTwoFiveSeriesInThirtyTwoBits) {
     EXPECT_EQ(ScaleAfterDrop(1, 5000), 2u);
     EXPECT_EQ(ScaleAfterDrop(0, 5000), 0u);
     EXPECT_EQ(ScaleAfterDrop(2000000000, 7), 2147483648u);
-    // Nothing in the list lies above it: the scale stays.
     EXPECT_EQ(ScaleAfterDrop(3000000000u, 7), 7u);
 }
 

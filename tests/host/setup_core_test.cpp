@@ -302,6 +302,8 @@ TEST(ListSectionTest, FileLinesSplitAtTheFirstEquals) {
     // The source ends at a second "=", and the line says so.
     EXPECT_EQ(split("a=b=c"), ListLineExtraSeparator);
     EXPECT_STREQ(source, "b");
+    EXPECT_EQ(split("a==c"), ListLineExtraSeparator);
+    EXPECT_STREQ(source, "");
     // Each side holds at most 259 bytes.
     const std::string side259(259, 's');
     EXPECT_EQ(split(side259 + "=" + side259), ListLineOk);

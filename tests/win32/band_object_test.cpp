@@ -18,29 +18,16 @@ typedef HRESULT(STDAPICALLTYPE* GetClassObjectFunction)(REFCLSID, REFIID, void**
 typedef HRESULT(STDAPICALLTYPE* CanUnloadFunction)();
 typedef BOOL(WINAPI* ReadyFunction)();
 
-template <typename Function> Function Export(HMODULE module, const char* name) {
-    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
-}
-
-// The DLL as the shell sees it: loaded once for the whole program, reached through its exports.
-struct BandDll {
-    HMODULE module = nullptr;
-    GetClassObjectFunction getClassObject = nullptr;
-    CanUnloadFunction canUnload = nullptr;
-    ReadyFunction ready = nullptr;
-    BandDll() {
-        module = LoadLibraryA((ProgramFolder() + "vt.dll").c_str());
-        if (module) {
-            getClassObject = Export<GetClassObjectFunction>(module, "DllGetClassObject");
-            canUnload = Export<CanUnloadFunction>(module, "DllCanUnloadNow");
-            ready = Export<ReadyFunction>(module, "ReadyUninstall");
-        }
-    }
+// The DLL as the shell sees it, reached through its exports.
+struct BandExports {
+    GetClassObjectFunction getClassObject = BandExport<GetClassObjectFunction>("DllGetClassObject");
+    CanUnloadFunction canUnload = BandExport<CanUnloadFunction>("DllCanUnloadNow");
+    ReadyFunction ready = BandExport<ReadyFunction>("ReadyUninstall");
 };
 
-BandDll& Dll() {
-    static BandDll dll;
-    return dll;
+const BandExports& Dll() {
+    static BandExports exports;
+    return exports;
 }
 
 IClassFactory* Factory() {
@@ -51,12 +38,9 @@ IClassFactory* Factory() {
     return factory;
 }
 
-IDeskBand* NewBand() {
-    IClassFactory* factory = Factory();
-    IDeskBand* band = nullptr;
-    EXPECT_EQ(factory->CreateInstance(nullptr, IID_IDeskBand, reinterpret_cast<void**>(&band)),
-              S_OK);
-    factory->Release();
+IDeskBand* NewDeskBand() {
+    IDeskBand* band = NewBand<IDeskBand>(IID_IDeskBand);
+    EXPECT_NE(band, nullptr);
     return band;
 }
 
@@ -66,12 +50,12 @@ ULONG RefCount(IUnknown* unknown) {
 }
 
 TEST(BandDll, ExportsByNameAndOrdinal) {
-    ASSERT_NE(Dll().module, nullptr);
+    ASSERT_NE(BandDll(), nullptr);
     const char* names[] = {"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer",
                            "DllUnregisterServer", "ReadyUninstall"};
     for (int ordinal = 1; ordinal <= 5; ++ordinal) {
-        FARPROC byName = GetProcAddress(Dll().module, names[ordinal - 1]);
-        FARPROC byOrdinal = GetProcAddress(Dll().module, MAKEINTRESOURCEA(ordinal));
+        FARPROC byName = GetProcAddress(BandDll(), names[ordinal - 1]);
+        FARPROC byOrdinal = GetProcAddress(BandDll(), MAKEINTRESOURCEA(ordinal));
         EXPECT_NE(byName, nullptr) << names[ordinal - 1];
         EXPECT_EQ(byName, byOrdinal) << ordinal;
     }
@@ -115,7 +99,7 @@ TEST(ClassFactory, FailureCasesAndTheUnloadCount) {
 }
 
 TEST(MeterBandObject, QueryInterfaceIdentityAndReferenceCounts) {
-    IDeskBand* band = NewBand();
+    IDeskBand* band = NewDeskBand();
     ASSERT_NE(band, nullptr);
     EXPECT_EQ(RefCount(band), 1u);
 
@@ -169,7 +153,7 @@ TEST(MeterBandObject, QueryInterfaceIdentityAndReferenceCounts) {
 }
 
 TEST(MeterBandObject, BandInformationFocusAndSiteWithoutWindow) {
-    IDeskBand* band = NewBand();
+    IDeskBand* band = NewDeskBand();
     DESKBANDINFO info;
     memset(&info, 0xCC, sizeof(info));
     info.dwMask = DBIM_MINSIZE | DBIM_BKCOLOR;
@@ -237,7 +221,7 @@ void Rewind(IStream* stream) {
 }
 
 TEST(MeterBandObject, PersistStreamSavesLoadsAndRefusesShortStreams) {
-    IDeskBand* band = NewBand();
+    IDeskBand* band = NewDeskBand();
     IPersistStream* persist = nullptr;
     ASSERT_EQ(band->QueryInterface(IID_IPersistStream, reinterpret_cast<void**>(&persist)), S_OK);
     CLSID classId = {};
@@ -408,7 +392,7 @@ TEST(MeterBandSite, SiteGivesTheWindowWhichOutlivesTheSiteAndCloseRemovesIt) {
     HostWindows host;
     TestSite site;
     site.strip = host.strip;
-    IDeskBand* band = NewBand();
+    IDeskBand* band = NewDeskBand();
     IObjectWithSite* withSite = WithSite(band);
 
     ASSERT_EQ(withSite->SetSite(static_cast<IOleWindow*>(&site)), S_OK);
@@ -479,7 +463,7 @@ TEST(MeterBandSite, ABandReleasedWithoutCloseLeavesAnInertWindow) {
     HostWindows host;
     TestSite site;
     site.strip = host.strip;
-    IDeskBand* band = NewBand();
+    IDeskBand* band = NewDeskBand();
     IObjectWithSite* withSite = WithSite(band);
     ASSERT_EQ(withSite->SetSite(static_cast<IOleWindow*>(&site)), S_OK);
     HWND window = nullptr;
@@ -501,7 +485,7 @@ TEST(MeterBandSite, ABandReleasedWithoutCloseLeavesAnInertWindow) {
 
 TEST(MeterBandSite, SitesWithoutAWindowOrInputSiteAreRefused) {
     HostWindows host;
-    IDeskBand* band = NewBand();
+    IDeskBand* band = NewDeskBand();
     IObjectWithSite* withSite = WithSite(band);
 
     TestSite noWindow;

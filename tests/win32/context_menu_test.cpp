@@ -13,31 +13,14 @@
 
 namespace {
 
-typedef HRESULT(STDAPICALLTYPE* GetClassObjectFunction)(REFCLSID, REFIID, void**);
-
 IContextMenu* NewBandMenu() {
-    static HMODULE dll = LoadLibraryA((ProgramFolder() + "vt.dll").c_str());
-    GetClassObjectFunction getClassObject = reinterpret_cast<GetClassObjectFunction>(
-        reinterpret_cast<void (*)()>(GetProcAddress(dll, "DllGetClassObject")));
-    IClassFactory* factory = nullptr;
-    getClassObject(CLSID_VeltrimBand, IID_IClassFactory, reinterpret_cast<void**>(&factory));
-    IContextMenu* menu = nullptr;
-    factory->CreateInstance(nullptr, IID_IContextMenu, reinterpret_cast<void**>(&menu));
-    factory->Release();
-    return menu;
+    return NewBand<IContextMenu>(IID_IContextMenu);
 }
 
-std::string ItemText(HMENU menu, UINT position) {
+std::string MenuText(HMENU menu, UINT position) {
     char text[128] = "";
     GetMenuStringA(menu, position, text, sizeof(text), MF_BYPOSITION);
     return text;
-}
-
-HRESULT Invoke(IContextMenu* menu, UINT_PTR verb) {
-    CMINVOKECOMMANDINFO info = {};
-    info.cbSize = sizeof(info);
-    info.lpVerb = reinterpret_cast<LPCSTR>(verb);
-    return menu->InvokeCommand(&info);
 }
 
 bool Checked(IContextMenu* bandMenu, UINT offset) {
@@ -61,11 +44,11 @@ TEST(ContextMenu, InsertsFourCommandsAndASeparatorWithTheirChecks) {
     EXPECT_TRUE(SUCCEEDED(result));
     EXPECT_EQ(HRESULT_CODE(result), 4) << "identifiers used; idCmdLast is not consulted";
     ASSERT_EQ(GetMenuItemCount(menu), 6);
-    EXPECT_EQ(ItemText(menu, 0), "shell item");
+    EXPECT_EQ(MenuText(menu, 0), "shell item");
     const char* texts[] = {"Veltrimのプロパティ", "アニメーションを行う", "無効なメータを非表示に",
                            "About Veltrim..."};
     for (UINT offset = 0; offset < 4; ++offset) {
-        EXPECT_EQ(ItemText(menu, 1 + offset), texts[offset]);
+        EXPECT_EQ(MenuText(menu, 1 + offset), texts[offset]);
         EXPECT_EQ(GetMenuItemID(menu, 1 + offset), 100 + offset);
     }
     EXPECT_TRUE(GetMenuState(menu, 5, MF_BYPOSITION) & MF_SEPARATOR);
@@ -74,17 +57,17 @@ TEST(ContextMenu, InsertsFourCommandsAndASeparatorWithTheirChecks) {
     DestroyMenu(menu);
 
     // The toggles, and the checks following them.
-    EXPECT_EQ(Invoke(bandMenu, 1), S_OK);
+    EXPECT_EQ(InvokeVerb(bandMenu, 1), S_OK);
     EXPECT_FALSE(Checked(bandMenu, 1));
-    EXPECT_EQ(Invoke(bandMenu, 1), S_OK);
+    EXPECT_EQ(InvokeVerb(bandMenu, 1), S_OK);
     EXPECT_TRUE(Checked(bandMenu, 1));
-    EXPECT_EQ(Invoke(bandMenu, 2), S_OK);
+    EXPECT_EQ(InvokeVerb(bandMenu, 2), S_OK);
     EXPECT_TRUE(Checked(bandMenu, 2));
-    EXPECT_EQ(Invoke(bandMenu, 2), S_OK);
+    EXPECT_EQ(InvokeVerb(bandMenu, 2), S_OK);
     EXPECT_FALSE(Checked(bandMenu, 2));
 
     // Unknown offsets and string verbs change nothing.
-    EXPECT_EQ(Invoke(bandMenu, 4), E_INVALIDARG);
+    EXPECT_EQ(InvokeVerb(bandMenu, 4), E_INVALIDARG);
     CMINVOKECOMMANDINFO byName = {};
     byName.cbSize = sizeof(byName);
     byName.lpVerb = "command";
@@ -122,17 +105,6 @@ struct AboutSeen {
     int bluePixels = 0;
 };
 
-HWND WaitForWindow(const char* caption) {
-    for (int i = 0; i < 200; ++i) {
-        HWND window = FindWindowA(nullptr, caption);
-        if (window && IsWindowVisible(window)) {
-            return window;
-        }
-        Sleep(50);
-    }
-    return nullptr;
-}
-
 int CountBluePixels(HWND control) {
     RECT area;
     GetClientRect(control, &area);
@@ -158,34 +130,26 @@ BOOL CALLBACK CollectStatic(HWND child, LPARAM seen) {
     return TRUE;
 }
 
-DWORD WINAPI DriveAboutBox(void* parameter) {
-    AboutSeen* seen = static_cast<AboutSeen*>(parameter);
-    HWND dialog = WaitForWindow("Veltrimのバージョン情報");
+void DriveAboutBox(AboutSeen* seen) {
+    HWND dialog = WaitForAnyWindow("Veltrimのバージョン情報");
     if (!dialog) {
-        return 0;
+        return;
     }
     seen->found = true;
-    char text[128] = "";
-    GetDlgItemTextA(dialog, 1011, text, sizeof(text));
-    seen->web = text;
-    GetDlgItemTextA(dialog, 1012, text, sizeof(text));
-    seen->mail = text;
+    seen->web = ItemText(dialog, 1011);
+    seen->mail = ItemText(dialog, 1012);
     EnumChildWindows(dialog, CollectStatic, reinterpret_cast<LPARAM>(seen));
     RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     Sleep(200);
     seen->bluePixels = CountBluePixels(GetDlgItem(dialog, 1011));
     PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-    return 0;
 }
 
 TEST(AboutBox, ShowsTheMakerAndUnderlinedBlueLinksEachTimeItOpens) {
     IContextMenu* menu = NewBandMenu();
     for (int round = 0; round < 2; ++round) {
         AboutSeen seen;
-        HANDLE driver = CreateThread(nullptr, 0, DriveAboutBox, &seen, 0, nullptr);
-        EXPECT_EQ(Invoke(menu, 3), S_OK);
-        WaitForSingleObject(driver, 15000);
-        CloseHandle(driver);
+        WhileDriven([&] { DriveAboutBox(&seen); }, [&] { EXPECT_EQ(InvokeVerb(menu, 3), S_OK); });
         ASSERT_TRUE(seen.found) << round;
         EXPECT_EQ(seen.web, "www.example.com/vt/");
         EXPECT_EQ(seen.mail, "vt@example.org");
@@ -206,7 +170,7 @@ HRESULT secondResult = E_FAIL;
 
 void CALLBACK AskForAboutAgain(HWND, UINT, UINT_PTR timer, DWORD) {
     KillTimer(nullptr, timer);
-    secondResult = Invoke(secondMenu, 3);
+    secondResult = InvokeVerb(secondMenu, 3);
 }
 
 BOOL CALLBACK CountAboutBox(HWND window, LPARAM count) {
@@ -224,32 +188,29 @@ int AboutBoxCount() {
     return count;
 }
 
-DWORD WINAPI CountAndCloseAboutBoxes(void* parameter) {
-    int* seen = static_cast<int*>(parameter);
-    if (!WaitForWindow("Veltrimのバージョン情報")) {
-        return 0;
-    }
-    Sleep(1500); // the second request is made 200 ms after the first box opened
-    *seen = AboutBoxCount();
-    for (int i = 0; i < 100 && AboutBoxCount() > 0; ++i) {
-        for (HWND box = FindWindowA(nullptr, "Veltrimのバージョン情報"); box;
-             box = FindWindowExA(nullptr, box, nullptr, "Veltrimのバージョン情報")) {
-            PostMessageA(box, WM_COMMAND, IDOK, 0);
-        }
-        Sleep(100);
-    }
-    return 0;
-}
-
 TEST(AboutBox, ASecondRequestBringsTheOpenBoxForward) {
     IContextMenu* menu = NewBandMenu();
     secondMenu = NewBandMenu();
     int boxes = 0;
-    HANDLE driver = CreateThread(nullptr, 0, CountAndCloseAboutBoxes, &boxes, 0, nullptr);
-    SetTimer(nullptr, 0, 200, AskForAboutAgain);
-    EXPECT_EQ(Invoke(menu, 3), S_OK);
-    WaitForSingleObject(driver, 15000);
-    CloseHandle(driver);
+    WhileDriven(
+        [&] {
+            if (!WaitForAnyWindow("Veltrimのバージョン情報")) {
+                return;
+            }
+            Sleep(1500); // the second request is made 200 ms after the first box opened
+            boxes = AboutBoxCount();
+            for (int i = 0; i < 100 && AboutBoxCount() > 0; ++i) {
+                for (HWND box = FindWindowA(nullptr, "Veltrimのバージョン情報"); box;
+                     box = FindWindowExA(nullptr, box, nullptr, "Veltrimのバージョン情報")) {
+                    PostMessageA(box, WM_COMMAND, IDOK, 0);
+                }
+                Sleep(100);
+            }
+        },
+        [&] {
+            SetTimer(nullptr, 0, 200, AskForAboutAgain);
+            EXPECT_EQ(InvokeVerb(menu, 3), S_OK);
+        });
     EXPECT_EQ(secondResult, S_OK);
     EXPECT_EQ(boxes, 1) << "the two boxes would share the module's two link labels";
     secondMenu->Release();

@@ -125,65 +125,35 @@ TEST(DrawBar, FullBarHasItsBoxEdgeStripAndGradientStops) {
     EXPECT_EQ(dib.At(4 + 4, 3 + 9), black) << "the gap after segment 0";
 }
 
-TEST(DrawBar, LitCountDimTrailAndBrightPeak) {
+TEST(DrawBar, LitCountDimTrailAndBrightPeakPixelForPixel) {
+    // W, H, value, scale, peak -> lit segments, peak position.
+    const uint32_t rows[][7] = {
+        {33, 16, 0, 500, 500, 0, 10}, // trail over 0 to 8, segment 9 in the colour of 10
+        {33, 16, 30, 100, 70, 3, 7},  // trail over 3 to 5, segment 6 in the colour of 7
+        {33, 16, 70, 100, 50, 7, 0},  // a peak at or below the value: no trail, no peak
+        {33, 16, 70, 100, 79, 7, 7},
+        {33, 16, 70, 100, 80, 7, 8}, // one past the value: the peak segment alone
+        {33, 16, 0, 100, 0, 0, 0},
+        // u x value wraps 32 bits: 75 of 100 lit.
+        {303, 14, 3000000000u, 4000000000u, 4000000000u, 75, 100},
+        // A peak left from a larger scale, a value above the scale, a wrapping peak: inside the
+        // box.
+        {35, 16, 20, 100, 900, 2, 10},
+        {35, 16, 400, 100, 0, 10, 0},
+        {35, 16, 0, 4000000000u, 4000000000u, 0, 10},
+        {100, 20, 3000000000u, 4000000000u, 0, 24, 0}}; // without a font, no text
+    for (const auto& r : rows) {
+        SCOPED_TRACE(testing::Message() << r[2] << " of " << r[3] << " peak " << r[4]);
+        const int w = static_cast<int>(r[0]), h = static_cast<int>(r[1]);
+        Dib dib(w, h);
+        Draw(dib, 0, 0, w, h, r[2], r[3], r[4]);
+        ExpectBar(dib, 0, 0, w, h, r[5], r[6]);
+    }
     Dib dib(33, 16);
-    // value 0 with the peak at full scale: segments 0 to 8 dim, segment 9 bright in the colour
-    // of position 10.
     Draw(dib, 0, 0, 33, 16, 0, 500, 500);
-    ExpectBar(dib, 0, 0, 33, 16, 0, 10);
     EXPECT_EQ(RgbText(Segment(dib, 0, 0, 16, 0)), "8,127,8") << "half of 16,255,16";
     EXPECT_EQ(RgbText(Segment(dib, 0, 0, 16, 5)), "120,120,0");
     EXPECT_EQ(RgbText(Segment(dib, 0, 0, 16, 9)), "255,120,0");
-
-    // 30 of 100 with a peak of 70: 3 lit, a trail over 3 to 5, the peak segment 6 in the colour
-    // of position 7, nothing after it.
-    Draw(dib, 0, 0, 33, 16, 30, 100, 70);
-    ExpectBar(dib, 0, 0, 33, 16, 3, 7);
-    EXPECT_EQ(Segment(dib, 0, 0, 16, 6), Rgb(BarGradientColour(7, 10)));
-    EXPECT_EQ(Segment(dib, 0, 0, 16, 7), black);
-
-    // A peak at or below the value draws no trail and no peak segment.
-    Draw(dib, 0, 0, 33, 16, 70, 100, 50);
-    ExpectBar(dib, 0, 0, 33, 16, 7, 0);
-    Draw(dib, 0, 0, 33, 16, 70, 100, 79);
-    ExpectBar(dib, 0, 0, 33, 16, 7, 7);
-    // One past the value: no trail, the peak segment alone.
-    Draw(dib, 0, 0, 33, 16, 70, 100, 80);
-    ExpectBar(dib, 0, 0, 33, 16, 7, 8);
-    EXPECT_EQ(Segment(dib, 0, 0, 16, 7), Rgb(BarGradientColour(8, 10)));
-
-    // Nothing lit.
-    Draw(dib, 0, 0, 33, 16, 0, 100, 0);
-    ExpectBar(dib, 0, 0, 33, 16, 0, 0);
-}
-
-TEST(DrawBar, HugeValuesLightTheRightNumberOfSegments) {
-    // W = 303: u = 100. u x 3000000000 wraps in 32 bits; 75 segments must be lit.
-    Dib dib(303, 14);
-    Draw(dib, 0, 0, 303, 14, 3000000000u, 4000000000u, 4000000000u);
-    int lit = 0;
-    for (int i = 0; i < 100; ++i) {
-        const uint32_t colour = dib.At(BarSegmentLeft(i), 5);
-        if (colour == Rgb(BarGradientColour(i, 100))) {
-            ++lit;
-        }
-    }
-    EXPECT_EQ(lit, 75);
-    ExpectBar(dib, 0, 0, 303, 14, 75, 100);
-}
-
-TEST(DrawBar, ValuesAndPeaksAboveTheScaleStayInsideTheBox) {
-    // A peak left over from a larger scale (animation switched off before the scale dropped)
-    // and a value above the scale: the bar fills its box, the edge and strip stay intact.
-    Dib dib(35, 16);
-    Draw(dib, 0, 0, 35, 16, 20, 100, 900);
-    ExpectBar(dib, 0, 0, 35, 16, 2, 10);
-    EXPECT_EQ(RgbText(Segment(dib, 0, 0, 16, 9)), "255,120,0") << "the peak at the end";
-    Draw(dib, 0, 0, 35, 16, 400, 100, 0);
-    ExpectBar(dib, 0, 0, 35, 16, 10, 0);
-    // A peak at full scale whose product with u wraps 32 bits still shows.
-    Draw(dib, 0, 0, 35, 16, 0, 4000000000u, 4000000000u);
-    ExpectBar(dib, 0, 0, 35, 16, 0, 10);
 }
 
 TEST(DrawBar, NarrowRectanglesGetNoneOneOrTwoSegments) {
@@ -246,23 +216,6 @@ TEST(DrawBar, OneCopyToTheTargetAndEveryObjectDeleted) {
     DeleteObject(font);
 }
 
-TEST(DrawBar, NoValueTextWithoutAFont) {
-    Dib dib(100, 20);
-    Draw(dib, 0, 0, 100, 20, 3000000000u, 4000000000u, 0);
-    ExpectBar(dib, 0, 0, 100, 20, 24, 0); // u = 32: 24 of 32 lit, every pixel as the model says
-    // With a font the same bar carries white digits.
-    HFONT font = BandFont(12);
-    Draw(dib, 0, 0, 100, 20, 3000000000u, 4000000000u, 0, font);
-    int whites = 0;
-    for (int y = 0; y < 20; ++y) {
-        for (int x = 0; x < 100; ++x) {
-            whites += dib.At(x, y) == white;
-        }
-    }
-    EXPECT_GT(whites, 10);
-    DeleteObject(font);
-}
-
 // The value's text as DrawBar must write it: FormatValue of the value passed in, right and
 // bottom aligned in x 0 to 3u, y 0 to H - 2, white; drawn here alone on black.
 void ExpectValueText(uint32_t value, uint32_t scale, bool driveUnits, const char* text) {
@@ -304,7 +257,8 @@ void ExpectValueText(uint32_t value, uint32_t scale, bool driveUnits, const char
 }
 
 TEST(DrawBar, ValueTextIsWhiteWithItsBlackShadowOnTheRight) {
-    // The text shows the value as passed in, not the halved one of the lit count.
+    // The text shows the value as passed in, not the halved one of the lit count; the same bar
+    // without a font has no text (above).
     ExpectValueText(3000000000u, 4000000000u, false, "2861M");
     ExpectValueText(50, 100, false, "50");
     ExpectValueText(2097152, 4000000, true, "2.00G");

@@ -172,59 +172,45 @@ TEST(BandHost, ShowsTheRegisteredBandKeepsItsStateAndWritesAScreenshot) {
     DeleteFileA(shot.c_str());
 }
 
-HWND WaitForWindow(const char* className, HWND parent) {
-    for (int i = 0; i < 200; ++i) {
-        HWND window = parent ? FindWindowExA(parent, nullptr, className, nullptr)
-                             : FindWindowA(className, nullptr);
-        if (window && (parent || IsWindowVisible(window))) {
-            return window;
-        }
-        Sleep(50);
+// A child window of the class, waited for up to ten seconds.
+HWND WaitForChild(HWND parent, const char* className) {
+    HWND child = nullptr;
+    for (int i = 0; parent && !child && i < 200; ++i, Sleep(50)) {
+        child = FindWindowExA(parent, nullptr, className, nullptr);
     }
-    return nullptr;
+    return child;
 }
 
 TEST(BandHost, RightClickOnTheBandOpensItsMenuAndRunsTheChosenCommand) {
     const std::string dll = PlatformFolder() + "..\\band\\vt.dll";
     ASSERT_EQ(RunAndWait("regsvr32.exe /s \"" + dll + "\""), 0u);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    std::string line = "\"" + PlatformFolder() + "bandhost.exe\" /default /exit 20";
-    ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                               &startup, &process));
-
-    // bandhost tracks a menu only when the band added its items to it.
-    HWND frame = WaitForWindow("VeltrimHostFrame", nullptr);
-    HWND strip = frame ? WaitForWindow("VeltrimHostStrip", frame) : nullptr;
-    HWND band = strip ? WaitForWindow("VeltrimClass", strip) : nullptr;
+    HWND band = nullptr;
     HWND popup = nullptr;
     HWND about = nullptr;
-    if (band) {
-        PostMessageA(band, WM_RBUTTONUP, 0, MAKELPARAM(10, 10));
-        popup = WaitForWindow("#32768", nullptr);
-    }
-    if (popup) {
-        // Up from no selection lands on the last command, "About Veltrim...".
-        PostMessageA(popup, WM_KEYDOWN, VK_UP, 0);
-        PostMessageA(popup, WM_KEYDOWN, VK_RETURN, 0);
-        for (int i = 0; i < 200 && !about; ++i) {
-            about = FindWindowA(nullptr, "Veltrimのバージョン情報");
-            Sleep(50);
+    {
+        SetupProcess host(PlatformFolder() + "bandhost.exe", " /default /exit 20");
+        // bandhost tracks a menu only when the band added its items to it.
+        HWND frame = WaitForAnyWindow(nullptr, "VeltrimHostFrame");
+        band = WaitForChild(WaitForChild(frame, "VeltrimHostStrip"), "VeltrimClass");
+        if (band) {
+            PostMessageA(band, WM_RBUTTONUP, 0, MAKELPARAM(10, 10));
+            popup = WaitForAnyWindow(nullptr, "#32768");
         }
+        if (popup) {
+            // Up from no selection lands on the last command, "About Veltrim...".
+            PostMessageA(popup, WM_KEYDOWN, VK_UP, 0);
+            PostMessageA(popup, WM_KEYDOWN, VK_RETURN, 0);
+            about = WaitForAnyWindow("Veltrimのバージョン情報");
+        }
+        if (about) {
+            PostMessageA(about, WM_COMMAND, IDOK, 0);
+            Sleep(300);
+        }
+        if (frame) {
+            PostMessageA(frame, WM_CLOSE, 0, 0);
+        }
+        host.WaitForExit(15000);
     }
-    if (about) {
-        PostMessageA(about, WM_COMMAND, IDOK, 0);
-        Sleep(300);
-    }
-    if (frame) {
-        PostMessageA(frame, WM_CLOSE, 0, 0);
-    }
-    if (WaitForSingleObject(process.hProcess, 15000) != WAIT_OBJECT_0) {
-        TerminateProcess(process.hProcess, 1);
-    }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
     RunAndWait("regsvr32.exe /s /u \"" + dll + "\"");
 
     ASSERT_NE(band, nullptr) << "bandhost shows the band in its strip";

@@ -23,147 +23,8 @@
 
 namespace {
 
-typedef HRESULT(STDAPICALLTYPE* GetClassObjectFunction)(REFCLSID, REFIID, void**);
-
 const char settingsCaption[] = "設定";
 const char enumPath[] = "System\\CurrentControlSet\\Control\\PerfStats\\Enum\\";
-
-struct StoredMeter {
-    MeterKind kind;
-    std::string key;
-    int index;
-    uint32_t interval;
-};
-
-bool operator==(const StoredMeter& a, const StoredMeter& b) {
-    return a.kind == b.kind && a.key == b.key && a.index == b.index && a.interval == b.interval;
-}
-
-std::ostream& operator<<(std::ostream& out, const StoredMeter& m) {
-    return out << "{" << m.kind << ", " << m.key << ", " << m.index << ", " << m.interval << "}";
-}
-
-bool StreamWrite(void* context, const void* data, uint32_t size) {
-    ULONG written = 0;
-    return static_cast<IStream*>(context)->Write(data, size, &written) == S_OK && written == size;
-}
-
-bool StreamRead(void* context, void* buffer, uint32_t size) {
-    ULONG read = 0;
-    return static_cast<IStream*>(context)->Read(buffer, size, &read) == S_OK && read == size;
-}
-
-void Rewind(IStream* stream) {
-    LARGE_INTEGER zero = {};
-    stream->Seek(zero, STREAM_SEEK_SET, nullptr);
-}
-
-// The main thread's hook into the host window: run a function inside the dialog's modal loop.
-const UINT runOnHostThread = WM_APP + 1;
-LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == runOnHostThread) {
-        (*reinterpret_cast<std::function<void()>*>(lParam))();
-        return 0;
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
-// A band of the real vt.dll, loaded with meters, sited in a visible host window and shown.
-struct SitedBand {
-    HWND parent = nullptr;
-    TestSite site;
-    IUnknown* unknown = nullptr;
-    IContextMenu* menu = nullptr;
-    IPersistStream* persist = nullptr;
-    IObjectWithSite* withSite = nullptr;
-    IDockingWindow* docking = nullptr;
-
-    SitedBand(const std::vector<StoredMeter>& meters, int width, int height) {
-        static HMODULE dll = LoadLibraryA((ProgramFolder() + "vt.dll").c_str());
-        GetClassObjectFunction getClassObject = reinterpret_cast<GetClassObjectFunction>(
-            reinterpret_cast<void (*)()>(GetProcAddress(dll, "DllGetClassObject")));
-        IClassFactory* factory = nullptr;
-        getClassObject(CLSID_VeltrimBand, IID_IClassFactory, reinterpret_cast<void**>(&factory));
-        factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&unknown));
-        factory->Release();
-        unknown->QueryInterface(IID_IContextMenu, reinterpret_cast<void**>(&menu));
-        unknown->QueryInterface(IID_IPersistStream, reinterpret_cast<void**>(&persist));
-        unknown->QueryInterface(IID_IObjectWithSite, reinterpret_cast<void**>(&withSite));
-        unknown->QueryInterface(IID_IDockingWindow, reinterpret_cast<void**>(&docking));
-        Load(meters);
-
-        WNDCLASSA host = {};
-        host.lpfnWndProc = HostProc;
-        host.hInstance = GetModuleHandleA(nullptr);
-        host.lpszClassName = "VtSettingsTestHost";
-        host.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
-        RegisterClassA(&host);
-        parent = CreateWindowExA(0, host.lpszClassName, "", WS_POPUP | WS_VISIBLE, 0, 0, width,
-                                 height, nullptr, nullptr, host.hInstance, nullptr);
-        site.strip = parent;
-        withSite->SetSite(static_cast<IOleWindow*>(&site));
-        docking->ShowDW(TRUE);
-    }
-    ~SitedBand() {
-        withSite->SetSite(nullptr);
-        docking->Release();
-        withSite->Release();
-        persist->Release();
-        menu->Release();
-        unknown->Release();
-        DestroyWindow(parent);
-    }
-    MeterBand* Record() const {
-        return reinterpret_cast<MeterBand*>(unknown); // the primary interface starts the record
-    }
-    void Load(const std::vector<StoredMeter>& meters) {
-        Meter* list = nullptr;
-        Meter** tail = &list;
-        for (const StoredMeter& m : meters) {
-            Meter* meter = CreateMeter();
-            meter->kind = m.kind;
-            meter->key = CopyText(m.key.c_str());
-            meter->index = m.index;
-            meter->interval = m.interval;
-            *tail = meter;
-            tail = &meter->next;
-        }
-        IStream* stream = nullptr;
-        CreateStreamOnHGlobal(nullptr, TRUE, &stream);
-        BandOptions options = {1, 0};
-        SaveBandState(ByteWriter{StreamWrite, stream}, options, list);
-        ReleaseMeters(list);
-        Rewind(stream);
-        persist->Load(stream);
-        stream->Release();
-    }
-    std::vector<StoredMeter> Saved() const {
-        IStream* stream = nullptr;
-        CreateStreamOnHGlobal(nullptr, TRUE, &stream);
-        persist->Save(stream, TRUE);
-        Rewind(stream);
-        BandOptions options = {};
-        Meter* list = nullptr;
-        LoadBandState(ByteReader{StreamRead, stream}, &options, &list);
-        stream->Release();
-        std::vector<StoredMeter> meters;
-        for (const Meter* m = list; m; m = m->next) {
-            meters.push_back(
-                {static_cast<MeterKind>(m->kind), m->key ? m->key : "", m->index, m->interval});
-        }
-        ReleaseMeters(list);
-        return meters;
-    }
-    HRESULT Invoke(UINT_PTR verb) {
-        CMINVOKECOMMANDINFO info = {};
-        info.cbSize = sizeof(info);
-        info.lpVerb = reinterpret_cast<LPCSTR>(verb);
-        return menu->InvokeCommand(&info);
-    }
-    int ToolCount() const {
-        return static_cast<int>(SendMessageA(Record()->tooltipWindow, TTM_GETTOOLCOUNT, 0, 0));
-    }
-};
 
 // Statistics objects and counters of our own, removed again afterwards.
 struct RegisteredStatistics {
@@ -204,17 +65,6 @@ struct RegisteredStatistics {
 };
 
 // --- What the driver thread does and sees --------------------------------------------------
-
-HWND WaitForDialog() {
-    for (int i = 0; i < 300; ++i) {
-        HWND window = FindWindowA(nullptr, settingsCaption);
-        if (window && IsWindowVisible(window)) {
-            return window;
-        }
-        Sleep(20);
-    }
-    return nullptr;
-}
 
 // One tree item as read while the dialog is open: its record is live only until the dialog ends,
 // so what the checks afterwards need is copied.
@@ -285,16 +135,6 @@ void Select(HWND dialog, const TreeNode* node) {
     }
 }
 
-void Click(HWND dialog, int id) {
-    SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
-}
-
-std::string Text(HWND dialog, int id) {
-    char text[256] = "";
-    GetDlgItemTextA(dialog, id, text, sizeof(text));
-    return text;
-}
-
 // The item controls as a user sees them: enabled state, check box, the radio button checked.
 struct ControlState {
     std::string key;
@@ -305,7 +145,7 @@ struct ControlState {
 
 ControlState Controls(HWND dialog) {
     ControlState state = {};
-    state.key = Text(dialog, 1001);
+    state.key = ItemText(dialog, 1001);
     const int ids[] = {1009, 1005, 1006, 1007, 1002};
     for (int i = 0; i < 5; ++i) {
         state.enabled[i] = IsWindowEnabled(GetDlgItem(dialog, ids[i])) != FALSE;
@@ -364,30 +204,20 @@ void MarkPreview(HWND dialog) {
     ReleaseDC(preview, dc);
 }
 
-// Runs the script on a second thread while the settings command runs on this one.
-struct Driver {
-    std::function<void(HWND)> script;
-    bool found = false;
-};
-
-DWORD WINAPI RunDriver(void* parameter) {
-    Driver* driver = static_cast<Driver*>(parameter);
-    HWND dialog = WaitForDialog();
-    if (!dialog) {
-        return 0;
-    }
-    driver->found = true;
-    driver->script(dialog);
-    return 0;
-}
-
+// Runs the script on a second thread, once the dialog shows, while the settings command runs on
+// this one.
 HRESULT RunSettings(SitedBand& band, std::function<void(HWND)> script, bool* found) {
-    Driver driver{script, false};
-    HANDLE thread = CreateThread(nullptr, 0, RunDriver, &driver, 0, nullptr);
-    const HRESULT result = band.Invoke(0);
-    WaitForSingleObject(thread, 30000);
-    CloseHandle(thread);
-    *found = driver.found;
+    HRESULT result = E_FAIL;
+    *found = false;
+    WhileDriven(
+        [&] {
+            HWND dialog = WaitForAnyWindow(settingsCaption);
+            *found = dialog != nullptr;
+            if (dialog) {
+                script(dialog);
+            }
+        },
+        [&] { result = band.Invoke(0); });
     return result;
 }
 
@@ -437,7 +267,7 @@ TEST_F(SettingsDialog, ListsEveryCategoryAndShowsTheSelectedCandidate) {
             const TreeNode* drives = Category(tree, "Drive");
             for (size_t i = 0; drives && i < drives->children.size(); ++i) {
                 Select(dialog, &drives->children[i]);
-                driveKeys.push_back(Text(dialog, 1001));
+                driveKeys.push_back(ItemText(dialog, 1001));
             }
             Click(dialog, 2);
         },
@@ -640,7 +470,7 @@ TEST_F(SettingsDialog, ASecondRequestWhileOneIsOpenIsRefused) {
     RunSettings(
         band,
         [&](HWND dialog) {
-            SendMessageA(band.parent, runOnHostThread, 0, reinterpret_cast<LPARAM>(&again));
+            band.RunOnHostThread(again);
             for (HWND w = FindWindowA(nullptr, settingsCaption); w;
                  w = FindWindowExA(nullptr, w, nullptr, settingsCaption)) {
                 ++dialogs;
@@ -686,8 +516,7 @@ TEST_F(SettingsDialog, ABandLetGoWhileTheDialogIsOpenLastsToTheEndOfTheCommand) 
     EXPECT_EQ(RunSettings(
                   *band,
                   [&](HWND dialog) {
-                      SendMessageA(band->parent, runOnHostThread, 0,
-                                   reinterpret_cast<LPARAM>(&letGo));
+                      band->RunOnHostThread(letGo);
                       std::vector<TreeNode> tree = ReadTree(dialog);
                       Select(dialog, Candidate(tree, "Memory", "Load"));
                       Click(dialog, 1002);
@@ -827,141 +656,6 @@ TEST_F(SettingsDialog, PreviewDrawsTheSelectedCandidateAtItsOwnInterval) {
     EXPECT_GT(seen.category.marked, 0) << "a category is neither sampled nor drawn";
 }
 
-// --- The dialog templates as vt.dll carries them ------------------------------------------
-
-struct TemplateItem {
-    DWORD style;
-    int id;
-    std::string className;
-    std::string text;
-    short x, y, cx, cy;
-};
-
-struct DialogTemplate {
-    DWORD style = 0;
-    short cx = 0, cy = 0;
-    std::string title;
-    int pointSize = 0;
-    std::string face;
-    std::vector<TemplateItem> items;
-};
-
-std::string Narrow(const WCHAR* text) {
-    char out[256] = "";
-    WideCharToMultiByte(CP_ACP, 0, text, -1, out, sizeof(out), nullptr, nullptr);
-    return out;
-}
-
-// A string or ordinal field of a template; moves at past it.
-std::string ReadField(const WORD*& at) {
-    if (*at == 0xFFFF) {
-        const WORD ordinal = at[1];
-        at += 2;
-        return ordinal == 0x80   ? "BUTTON"
-               : ordinal == 0x82 ? "STATIC"
-                                 : "#" + std::to_string(ordinal);
-    }
-    const std::string text = Narrow(reinterpret_cast<const WCHAR*>(at));
-    while (*at++) {
-    }
-    return text;
-}
-
-bool ReadTemplate(int id, DialogTemplate* dialog) {
-    static HMODULE dll = LoadLibraryA((ProgramFolder() + "vt.dll").c_str());
-    HRSRC found = FindResourceExA(dll, reinterpret_cast<LPCSTR>(RT_DIALOG), MAKEINTRESOURCEA(id),
-                                  MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT));
-    if (!found) {
-        return false;
-    }
-    const BYTE* base = static_cast<const BYTE*>(LockResource(LoadResource(dll, found)));
-    const DLGTEMPLATE* head = reinterpret_cast<const DLGTEMPLATE*>(base);
-    dialog->style = head->style;
-    dialog->cx = head->cx;
-    dialog->cy = head->cy;
-    const WORD* at = reinterpret_cast<const WORD*>(head + 1);
-    ReadField(at); // menu
-    ReadField(at); // class
-    dialog->title = ReadField(at);
-    if (head->style & DS_SETFONT) {
-        dialog->pointSize = *at++;
-        dialog->face = ReadField(at);
-    }
-    for (int i = 0; i < head->cdit; ++i) {
-        const BYTE* aligned = base + ((reinterpret_cast<const BYTE*>(at) - base + 3) & ~3);
-        const DLGITEMTEMPLATE* item = reinterpret_cast<const DLGITEMTEMPLATE*>(aligned);
-        at = reinterpret_cast<const WORD*>(item + 1);
-        TemplateItem read;
-        read.style = item->style;
-        read.id = static_cast<short>(item->id);
-        read.x = item->x;
-        read.y = item->y;
-        read.cx = item->cx;
-        read.cy = item->cy;
-        read.className = ReadField(at);
-        read.text = ReadField(at);
-        at += 1 + (*at + 1) / 2; // creation data
-        dialog->items.push_back(read);
-    }
-    return true;
-}
-
-std::string Upper(std::string text) {
-    for (char& c : text) {
-        c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-    }
-    return text;
-}
-
-void ExpectItem(const TemplateItem& item, int id, const char* className, const char* text,
-                DWORD styles, DWORD kind, short x, short y, short cx, short cy) {
-    SCOPED_TRACE(id);
-    EXPECT_EQ(item.id, id);
-    EXPECT_EQ(Upper(item.className), Upper(className));
-    EXPECT_EQ(item.text, text);
-    EXPECT_EQ(item.style & (styles | WS_CHILD | WS_VISIBLE), styles | WS_CHILD | WS_VISIBLE);
-    EXPECT_EQ(item.style & (WS_TABSTOP | WS_GROUP | WS_DISABLED | WS_BORDER),
-              styles & (WS_TABSTOP | WS_GROUP | WS_DISABLED | WS_BORDER));
-    if (Upper(className) == "BUTTON") {
-        EXPECT_EQ(item.style & 0x0F, kind);
-    }
-    EXPECT_EQ(item.x, x);
-    EXPECT_EQ(item.y, y);
-    EXPECT_EQ(item.cx, cx);
-    EXPECT_EQ(item.cy, cy);
-}
-
-TEST(DialogResources, SettingsDialogAsDesigned) {
-    DialogTemplate dialog;
-    ASSERT_TRUE(ReadTemplate(101, &dialog)) << "Japanese dialog 101";
-    const DWORD frame = DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU;
-    EXPECT_EQ(dialog.style & frame, frame);
-    EXPECT_EQ(dialog.cx, 277);
-    EXPECT_EQ(dialog.cy, 169);
-    EXPECT_EQ(dialog.title, "設定");
-    EXPECT_EQ(dialog.pointSize, 9);
-    EXPECT_EQ(dialog.face, "ＭＳ Ｐゴシック");
-    ASSERT_EQ(dialog.items.size(), 10u);
-    const std::vector<TemplateItem>& c = dialog.items;
-    ExpectItem(c[0], 1, "BUTTON", "OK", WS_TABSTOP, BS_DEFPUSHBUTTON, 163, 148, 50, 14);
-    ExpectItem(c[1], 2, "BUTTON", "ｷｬﾝｾﾙ", WS_TABSTOP, BS_PUSHBUTTON, 220, 148, 50, 14);
-    ExpectItem(c[2], 1000, "SysTreeView32", "Tree1",
-               WS_BORDER | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT |
-                   TVS_DISABLEDRAGDROP | TVS_SHOWSELALWAYS,
-               0, 7, 7, 132, 155);
-    ExpectItem(c[3], 1001, "STATIC", "", WS_GROUP, 0, 145, 7, 125, 8);
-    EXPECT_EQ(c[3].style & 0x1F, static_cast<DWORD>(SS_LEFT));
-    ExpectItem(c[4], 1002, "BUTTON", "有効(&A)", WS_TABSTOP | WS_DISABLED, BS_AUTOCHECKBOX, 145, 90,
-               39, 10);
-    ExpectItem(c[5], 1009, "BUTTON", "調査間隔(&I)", WS_DISABLED, BS_GROUPBOX, 145, 31, 125, 55);
-    ExpectItem(c[6], 1005, "BUTTON", "0.5sec.", WS_GROUP | WS_DISABLED, BS_AUTORADIOBUTTON, 149, 43,
-               35, 10);
-    ExpectItem(c[7], 1006, "BUTTON", "1sec.", WS_DISABLED, BS_AUTORADIOBUTTON, 149, 57, 31, 10);
-    ExpectItem(c[8], 1007, "BUTTON", "3sec.", WS_DISABLED, BS_AUTORADIOBUTTON, 149, 71, 31, 10);
-    ExpectItem(c[9], 1008, "STATIC", "", WS_GROUP, 0, 145, 19, 124, 8);
-    EXPECT_EQ(c[9].style & 0x1F, static_cast<DWORD>(SS_LEFT));
-}
-
 // --- The menu over a live band, and pictures of all three ------------------------------------
 
 TEST(BandMenu, TurningHidingOffShowsEveryMeter) {
@@ -984,13 +678,8 @@ TEST(BandMenu, TurningHidingOffShowsEveryMeter) {
     EXPECT_EQ(band.Record()->visibleCount, 3) << "the grid is laid out again";
 }
 
-std::string ScreenshotPath(const char* name) {
-    const std::string folder = ProgramFolder() + VT_SCREENSHOT_FOLDER;
-    CreateDirectoryA(folder.c_str(), nullptr);
-    return folder + "\\" + name;
-}
-
-// The screen under a rectangle, written as a PNG; blankPercent is the share of pure black pixels.
+// The screen under a rectangle, written as a PNG beside the band's screenshots; true when written.
+// blankPercent is the share of pure black pixels.
 bool ShootScreen(const RECT& r, const char* name, int* blankPercent) {
     const int width = r.right - r.left;
     const int height = r.bottom - r.top;
@@ -998,24 +687,50 @@ bool ShootScreen(const RECT& r, const char* name, int* blankPercent) {
     HDC screen = GetDC(nullptr);
     BitBlt(shot.dc, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
     ReleaseDC(nullptr, screen);
-    GdiFlush();
     int blank = 0;
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             blank += shot.At(x, y) == 0;
         }
     }
-    *blankPercent = width > 0 && height > 0 ? blank * 100 / (width * height) : 100;
-    const std::string path = ScreenshotPath(name);
+    const std::string folder = ProgramFolder() + VT_SCREENSHOT_FOLDER;
+    CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string path = folder + "\\" + name;
     printf("screenshot: %s (%d x %d)\n", path.c_str(), width, height);
-    return WritePng(path.c_str(), width, height, shot.bits);
+    const bool written =
+        width > 0 && height > 0 && WritePng(path.c_str(), width, height, shot.bits);
+    *blankPercent = width > 0 && height > 0 ? blank * 100 / (width * height) : 100;
+    return written;
 }
+
+// Waits for a window, shoots it (with `also` around it) and closes it with `close`. A window shot
+// alone must not be mostly black.
+bool ShootWhenShown(const char* className, const char* caption, const RECT& also, const char* name,
+                    UINT close, WPARAM closeParameter) {
+    HWND window = WaitForAnyWindow(caption, className);
+    if (!window) {
+        return false;
+    }
+    SetForegroundWindow(window);
+    Sleep(600);
+    RECT r;
+    GetWindowRect(window, &r);
+    UnionRect(&r, &r, &also);
+    int blank = 100;
+    const bool written = ShootScreen(r, name, &blank);
+    if (IsRectEmpty(&also)) {
+        EXPECT_LT(blank, 10) << name << ": the window, not the bare screen, was captured";
+    }
+    PostMessageA(window, close, closeParameter, 0);
+    return written;
+}
+
+const RECT nothing = {};
 
 TEST_F(SettingsDialog, ScreenshotWithACandidateSelected) {
     SitedBand band(startingMeters, 400, 40);
-    bool written = false;
-    int blank = -1;
     bool found = false;
+    bool written = false;
     RunSettings(
         band,
         [&](HWND dialog) {
@@ -1024,78 +739,28 @@ TEST_F(SettingsDialog, ScreenshotWithACandidateSelected) {
             TreeView_Expand(treeWindow, Category(tree, "Memory")->item, TVE_EXPAND);
             TreeView_Expand(treeWindow, Category(tree, "Drive")->item, TVE_EXPAND);
             Select(dialog, Candidate(tree, "Memory", "AvailPhys"));
-            SetForegroundWindow(dialog);
-            Sleep(600);
-            RECT r;
-            GetWindowRect(dialog, &r);
-            written = ShootScreen(r, "settings-dialog.png", &blank);
-            Click(dialog, 2);
+            written = ShootWhenShown(nullptr, settingsCaption, nothing, "settings-dialog.png",
+                                     WM_COMMAND, IDCANCEL);
         },
         &found);
     ASSERT_TRUE(found);
     EXPECT_TRUE(written);
-    EXPECT_LT(blank, 10) << "the dialog, not the bare screen, was captured";
 }
 
-DWORD WINAPI ShootAboutBox(void* parameter) {
-    bool* written = static_cast<bool*>(parameter);
-    for (int i = 0; i < 300; ++i) {
-        HWND about = FindWindowA(nullptr, "Veltrimのバージョン情報");
-        if (about && IsWindowVisible(about)) {
-            Sleep(400);
-            RECT r;
-            GetWindowRect(about, &r);
-            int blank = 0;
-            *written = ShootScreen(r, "about-box.png", &blank);
-            PostMessageA(about, WM_COMMAND, IDOK, 0);
-            return 0;
-        }
-        Sleep(20);
-    }
-    return 0;
-}
-
-TEST(BandMenu, ScreenshotOfTheAboutBox) {
-    SitedBand band({{Memory, "Memory\\Load", 0, 1000}}, 400, 40);
-    bool written = false;
-    HANDLE thread = CreateThread(nullptr, 0, ShootAboutBox, &written, 0, nullptr);
-    EXPECT_EQ(band.Invoke(3), S_OK);
-    WaitForSingleObject(thread, 30000);
-    CloseHandle(thread);
-    EXPECT_TRUE(written);
-}
-
-struct MenuShot {
-    RECT area;
-    bool written = false;
-    int items = 0;
-};
-
-DWORD WINAPI ShootMenu(void* parameter) {
-    MenuShot* shot = static_cast<MenuShot*>(parameter);
-    for (int i = 0; i < 300; ++i) {
-        HWND popup = FindWindowA("#32768", nullptr);
-        if (popup && IsWindowVisible(popup)) {
-            Sleep(400);
-            RECT menuRect;
-            GetWindowRect(popup, &menuRect);
-            RECT r;
-            UnionRect(&r, &shot->area, &menuRect);
-            int blank = 0;
-            shot->written = ShootScreen(r, "context-menu.png", &blank);
-            PostMessageA(popup, WM_KEYDOWN, VK_ESCAPE, 0);
-            return 0;
-        }
-        Sleep(20);
-    }
-    return 0;
-}
-
-TEST(BandMenu, ScreenshotOfTheMenuOverTheBand) {
+TEST(BandMenu, ScreenshotsOfTheAboutBoxAndTheMenuOverTheBand) {
     SitedBand band({{Memory, "Memory\\Load", 0, 500},
                     {Memory, "Memory\\AvailPhys", 1, 500},
                     {Resource, "Resource\\GDI", 1, 500}},
                    480, 36);
+    bool written = false;
+    WhileDriven(
+        [&] {
+            written = ShootWhenShown(nullptr, "Veltrimのバージョン情報", nothing, "about-box.png",
+                                     WM_COMMAND, IDOK);
+        },
+        [&] { EXPECT_EQ(band.Invoke(3), S_OK); });
+    EXPECT_TRUE(written);
+
     MoveWindow(band.parent, 40, 300, 480, 36, TRUE);
     // Let the band sample and paint for a moment, as it would on the taskbar.
     const DWORD start = GetTickCount();
@@ -1108,16 +773,21 @@ TEST(BandMenu, ScreenshotOfTheMenuOverTheBand) {
     }
     HMENU menu = CreatePopupMenu();
     ASSERT_TRUE(SUCCEEDED(band.menu->QueryContextMenu(menu, 0, 1, 100, CMF_NORMAL)));
-    MenuShot shot;
-    GetWindowRect(band.parent, &shot.area);
-    HANDLE thread = CreateThread(nullptr, 0, ShootMenu, &shot, 0, nullptr);
-    SetForegroundWindow(band.parent);
-    TrackPopupMenu(menu, TPM_RETURNCMD | TPM_LEFTALIGN | TPM_BOTTOMALIGN, 200, 310, 0, band.parent,
-                   nullptr);
-    WaitForSingleObject(thread, 30000);
-    CloseHandle(thread);
+    RECT strip;
+    GetWindowRect(band.parent, &strip);
+    written = false;
+    WhileDriven(
+        [&] {
+            written =
+                ShootWhenShown("#32768", nullptr, strip, "context-menu.png", WM_KEYDOWN, VK_ESCAPE);
+        },
+        [&] {
+            SetForegroundWindow(band.parent);
+            TrackPopupMenu(menu, TPM_RETURNCMD | TPM_LEFTALIGN | TPM_BOTTOMALIGN, 200, 310, 0,
+                           band.parent, nullptr);
+        });
     DestroyMenu(menu);
-    EXPECT_TRUE(shot.written);
+    EXPECT_TRUE(written);
 }
 
 } // namespace

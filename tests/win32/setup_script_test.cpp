@@ -16,15 +16,6 @@ std::string TempFile(const char* name) {
     return std::string(folder) + name;
 }
 
-void WriteFileBytes(const std::string& path, const std::string& content) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
-    DWORD written = 0;
-    WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-    CloseHandle(file);
-}
-
 std::vector<std::string> Lines(SectionReader reader) {
     std::vector<std::string> lines;
     while (const char* line = NextSectionLine(reader)) {
@@ -39,7 +30,7 @@ class SetupScriptTest : public ::testing::Test {
     std::vector<char> list = std::vector<char>(ListSectionCapacity);
 
     void Use(const std::string& content) {
-        WriteFileBytes(script, content);
+        WriteFileText(script, content);
         lstrcpynA(setupState.scriptPath, script.c_str(), sizeof(setupState.scriptPath));
         setupState.installFolder[0] = '\0';
     }
@@ -142,8 +133,8 @@ class PendingRenamesTest : public ::testing::Test {
     std::string fileB = TempFile("vt-pending-b.tmp");
 
     void SetUp() override {
-        WriteFileBytes(fileA, "a");
-        WriteFileBytes(fileB, "b");
+        WriteFileText(fileA, "a");
+        WriteFileText(fileB, "b");
         DeletePending();
     }
     void TearDown() override {
@@ -186,8 +177,8 @@ class PendingRenamesTest : public ::testing::Test {
 
 TEST_F(PendingRenamesTest, RenameLinesAreHandedOverAndLeaveTheFile) {
     const std::string target = TempFile("vt-pending-target.dll");
-    WriteFileBytes(wininit, "[boot]\r\nx=1\r\n[rename]\r\nNUL=" + fileA + "\r\n" + target + "=" +
-                                fileB + "\r\n");
+    WriteFileText(wininit, "[boot]\r\nx=1\r\n[rename]\r\nNUL=" + fileA + "\r\n" + target + "=" +
+                               fileB + "\r\n");
     EXPECT_TRUE(TransferPendingRenames(wininit.c_str()));
     const std::string pending = Pending();
     EXPECT_NE(pending.find(fileA + "||"), std::string::npos) << pending;
@@ -199,7 +190,7 @@ TEST_F(PendingRenamesTest, RenameLinesAreHandedOverAndLeaveTheFile) {
 }
 
 TEST_F(PendingRenamesTest, AMalformedLineKeepsTheSection) {
-    WriteFileBytes(wininit, "[rename]\r\nNUL=" + fileA + "\r\nnonsense\r\n");
+    WriteFileText(wininit, "[rename]\r\nNUL=" + fileA + "\r\nnonsense\r\n");
     EXPECT_FALSE(TransferPendingRenames(wininit.c_str()));
     char section[512];
     EXPECT_GT(GetPrivateProfileSectionA("rename", section, sizeof(section), wininit.c_str()), 0u);

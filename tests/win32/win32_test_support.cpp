@@ -2,30 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <commctrl.h>
+
 #include <string.h>
 
-std::string ProgramFolder() {
-    char path[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof(path));
-    std::string folder(path, length);
-    return folder.substr(0, folder.find_last_of("\\/") + 1);
-}
-
-DWORD RunAndWait(std::string commandLine) {
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-        return 0xFFFFFFFF;
-    }
-    WaitForSingleObject(process.hProcess, 60000);
-    DWORD code = 0xFFFFFFFF;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code;
-}
+#include "shell/band_object.h"
+#include "shell/band_state.h"
 
 namespace {
 
@@ -76,20 +58,6 @@ void SetStatDescription(const char* key, const char* name, const char* different
                        static_cast<DWORD>(strlen(differentiate) + 1));
     }
     RegCloseKey(description);
-}
-
-void DeleteKeyTree(HKEY root, const char* path) {
-    HKEY key;
-    if (RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) {
-        return;
-    }
-    char child[256];
-    while (RegEnumKeyA(key, 0, child, sizeof(child)) == ERROR_SUCCESS) {
-        std::string childPath = std::string(path) + "\\" + child;
-        DeleteKeyTree(root, childPath.c_str());
-    }
-    RegCloseKey(key);
-    RegDeleteKeyA(root, path);
 }
 
 TestBand::TestBand() {
@@ -169,4 +137,127 @@ uint32_t RgbOf(COLORREF colour) {
 std::string RgbText(uint32_t rgb) {
     return std::to_string((rgb >> 16) & 0xFF) + "," + std::to_string((rgb >> 8) & 0xFF) + "," +
            std::to_string(rgb & 0xFF);
+}
+
+HMODULE BandDll() {
+    static HMODULE dll = LoadLibraryA((ProgramFolder() + "vt.dll").c_str());
+    return dll;
+}
+
+HRESULT InvokeVerb(IContextMenu* menu, UINT_PTR verb) {
+    CMINVOKECOMMANDINFO info = {};
+    info.cbSize = sizeof(info);
+    info.lpVerb = reinterpret_cast<LPCSTR>(verb);
+    return menu->InvokeCommand(&info);
+}
+
+bool operator==(const StoredMeter& a, const StoredMeter& b) {
+    return a.kind == b.kind && a.key == b.key && a.index == b.index && a.interval == b.interval;
+}
+
+std::ostream& operator<<(std::ostream& out, const StoredMeter& m) {
+    return out << "{" << m.kind << ", " << m.key << ", " << m.index << ", " << m.interval << "}";
+}
+
+namespace {
+
+bool StreamWrite(void* context, const void* data, uint32_t size) {
+    ULONG written = 0;
+    return static_cast<IStream*>(context)->Write(data, size, &written) == S_OK && written == size;
+}
+
+bool StreamRead(void* context, void* buffer, uint32_t size) {
+    ULONG read = 0;
+    return static_cast<IStream*>(context)->Read(buffer, size, &read) == S_OK && read == size;
+}
+
+void Rewind(IStream* stream) {
+    LARGE_INTEGER zero = {};
+    stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+}
+
+const UINT runOnHostThread = WM_APP + 1;
+LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == runOnHostThread) {
+        (*reinterpret_cast<const std::function<void()>*>(lParam))();
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+} // namespace
+
+SitedBand::SitedBand(const std::vector<StoredMeter>& meters, int width, int height) {
+    unknown = NewBand<IUnknown>(IID_IUnknown);
+    unknown->QueryInterface(IID_IContextMenu, reinterpret_cast<void**>(&menu));
+    unknown->QueryInterface(IID_IPersistStream, reinterpret_cast<void**>(&persist));
+    unknown->QueryInterface(IID_IObjectWithSite, reinterpret_cast<void**>(&withSite));
+    unknown->QueryInterface(IID_IDockingWindow, reinterpret_cast<void**>(&docking));
+    Load(meters);
+    WNDCLASSA host = {};
+    host.lpfnWndProc = HostProc;
+    host.hInstance = GetModuleHandleA(nullptr);
+    host.lpszClassName = "VtSitedBandHost";
+    host.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+    RegisterClassA(&host);
+    parent = CreateWindowExA(0, host.lpszClassName, "", WS_POPUP | WS_VISIBLE, 0, 0, width, height,
+                             nullptr, nullptr, host.hInstance, nullptr);
+    site.strip = parent;
+    withSite->SetSite(static_cast<IOleWindow*>(&site));
+    docking->ShowDW(TRUE);
+}
+
+SitedBand::~SitedBand() {
+    withSite->SetSite(nullptr);
+    docking->Release();
+    withSite->Release();
+    persist->Release();
+    menu->Release();
+    unknown->Release();
+    DestroyWindow(parent);
+}
+
+MeterBand* SitedBand::Record() const {
+    return reinterpret_cast<MeterBand*>(unknown); // the primary interface starts the record
+}
+
+void SitedBand::Load(const std::vector<StoredMeter>& meters) {
+    Meter* list = nullptr;
+    for (const StoredMeter& m : meters) {
+        AppendMeter(&list, static_cast<MeterKind>(m.kind), m.key.c_str(), m.index, m.interval);
+    }
+    IStream* stream = nullptr;
+    CreateStreamOnHGlobal(nullptr, TRUE, &stream);
+    BandOptions options = {1, 0};
+    SaveBandState(ByteWriter{StreamWrite, stream}, options, list);
+    ReleaseMeters(list);
+    Rewind(stream);
+    persist->Load(stream);
+    stream->Release();
+}
+
+std::vector<StoredMeter> SitedBand::Saved() const {
+    IStream* stream = nullptr;
+    CreateStreamOnHGlobal(nullptr, TRUE, &stream);
+    persist->Save(stream, TRUE);
+    Rewind(stream);
+    BandOptions options = {};
+    Meter* list = nullptr;
+    LoadBandState(ByteReader{StreamRead, stream}, &options, &list);
+    stream->Release();
+    std::vector<StoredMeter> meters;
+    for (const Meter* m = list; m; m = m->next) {
+        meters.push_back(
+            {static_cast<MeterKind>(m->kind), m->key ? m->key : "", m->index, m->interval});
+    }
+    ReleaseMeters(list);
+    return meters;
+}
+
+int SitedBand::ToolCount() const {
+    return static_cast<int>(SendMessageA(Record()->tooltipWindow, TTM_GETTOOLCOUNT, 0, 0));
+}
+
+void SitedBand::RunOnHostThread(const std::function<void()>& work) const {
+    SendMessageA(parent, runOnHostThread, 0, reinterpret_cast<LPARAM>(&work));
 }

@@ -1,4 +1,5 @@
-// Helpers shared by the Win32 tests: files beside the test program, registry set-up, windows.
+// Fixtures shared by the Win32 tests: statistics in the registry, bands, pixels, a site, and the
+// real vt.dll reached through COM. Windows and programs are driven through driver.h.
 #pragma once
 
 #include <windows.h>
@@ -6,16 +7,13 @@
 
 #include <stdint.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
+#include "driver.h"
+#include "shell/band_object.h"
 #include "shell/meter_band.h"
-
-// The folder of the running test program, with a trailing backslash.
-std::string ProgramFolder();
-
-// Runs a command line to its end (at most a minute); its exit code, or 0xFFFFFFFF.
-DWORD RunAndWait(std::string commandLine);
 
 // Writes a value under HKEY_DYN_DATA "PerfStats\StatData" (creating the key).
 void SetStatData(const char* name, DWORD type, const void* data, DWORD size);
@@ -25,8 +23,6 @@ void CreateStartStat();
 void DeleteStartStat();
 // The description of a statistic under HKLM "...\PerfStats\Enum\<key>"; null values are left out.
 void SetStatDescription(const char* key, const char* name, const char* differentiate);
-// Removes a key and everything under it, leaf first.
-void DeleteKeyTree(HKEY root, const char* path);
 
 // Appends a new meter to a list and returns it.
 Meter* AppendMeter(Meter** head, MeterKind kind, const char* key, int index, DWORD interval);
@@ -99,4 +95,59 @@ struct TestSite : IOleWindow, IInputObjectSite {
         focusChanges.push_back(focus);
         return S_OK;
     }
+};
+
+// vt.dll beside the test program, loaded once, and an export of it.
+HMODULE BandDll();
+template <typename Function> Function BandExport(const char* name) {
+    return reinterpret_cast<Function>(
+        reinterpret_cast<void (*)()>(GetProcAddress(BandDll(), name)));
+}
+// A new band object of vt.dll made by its class factory, as the interface asked for.
+template <typename Interface> Interface* NewBand(REFIID iid) {
+    typedef HRESULT(STDAPICALLTYPE * GetClassObject)(REFCLSID, REFIID, void**);
+    IClassFactory* factory = nullptr;
+    BandExport<GetClassObject>("DllGetClassObject")(CLSID_VeltrimBand, IID_IClassFactory,
+                                                    reinterpret_cast<void**>(&factory));
+    Interface* object = nullptr;
+    if (factory) {
+        factory->CreateInstance(nullptr, iid, reinterpret_cast<void**>(&object));
+        factory->Release();
+    }
+    return object;
+}
+// Runs a command of the band's menu by its offset.
+HRESULT InvokeVerb(IContextMenu* menu, UINT_PTR verb);
+
+// One meter as the stored state holds it.
+struct StoredMeter {
+    MeterKind kind;
+    std::string key;
+    int index;
+    uint32_t interval;
+};
+bool operator==(const StoredMeter& a, const StoredMeter& b);
+std::ostream& operator<<(std::ostream& out, const StoredMeter& m);
+
+// A band of the real vt.dll, loaded with meters, sited in a visible host window and shown. The host
+// window runs a function sent to it with RunOnHostThread inside any modal loop of the band.
+struct SitedBand {
+    HWND parent = nullptr;
+    TestSite site;
+    IUnknown* unknown = nullptr;
+    IContextMenu* menu = nullptr;
+    IPersistStream* persist = nullptr;
+    IObjectWithSite* withSite = nullptr;
+    IDockingWindow* docking = nullptr;
+
+    SitedBand(const std::vector<StoredMeter>& meters, int width, int height);
+    ~SitedBand();
+    MeterBand* Record() const;
+    void Load(const std::vector<StoredMeter>& meters);
+    std::vector<StoredMeter> Saved() const;
+    HRESULT Invoke(UINT_PTR verb) {
+        return InvokeVerb(menu, verb);
+    }
+    int ToolCount() const;
+    void RunOnHostThread(const std::function<void()>& work) const;
 };

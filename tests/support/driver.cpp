@@ -1,6 +1,8 @@
-#include "setup_driver.h"
+#include "driver.h"
 
 #include <gtest/gtest.h>
+
+#include <string.h>
 
 namespace {
 
@@ -10,6 +12,7 @@ const DWORD PollInterval = 20;
 struct WindowSearch {
     DWORD processId;
     const char* caption;
+    const char* className;
     HWND excluded;
     HWND found;
 };
@@ -23,6 +26,11 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
         return TRUE;
     }
     if (search.caption && WindowText(window) != search.caption) {
+        return TRUE;
+    }
+    char className[64] = "";
+    GetClassNameA(window, className, sizeof(className));
+    if (search.className && strcmp(className, search.className) != 0) {
         return TRUE;
     }
     search.found = window;
@@ -60,6 +68,51 @@ void DeleteKeyTree(HKEY root, const char* path) {
     RegDeleteKeyA(root, path);
 }
 
+DWORD RunAndWait(std::string commandLine, const char* program) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(program, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        return 0xFFFFFFFF;
+    }
+    WaitForSingleObject(process.hProcess, 60000);
+    DWORD code = 0xFFFFFFFF;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code;
+}
+
+bool Exists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool KeyExists(HKEY root, const std::string& path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return false;
+    }
+    RegCloseKey(key);
+    return true;
+}
+
+std::string FileText(const std::string& path) {
+    std::string content;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return content;
+    }
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read) {
+        content.append(buffer, read);
+    }
+    CloseHandle(file);
+    return content;
+}
+
 std::string& Transcript() {
     static std::string transcript;
     return transcript;
@@ -87,13 +140,17 @@ SetupFolder::~SetupFolder() {
 }
 
 void SetupFolder::WriteScript(const std::string& content, const char* fileName) const {
-    HANDLE file = CreateFileA((path + fileName).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    WriteFileText(path + fileName, content);
+}
+
+void WriteFileText(const std::string& path, const std::string& content) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
     DWORD written = 0;
     WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
     CloseHandle(file);
-    EXPECT_EQ(written, content.size());
+    EXPECT_EQ(written, content.size()) << path;
 }
 
 SetupProcess::SetupProcess(const std::string& program, const std::string& arguments, bool quoted) {
@@ -130,7 +187,7 @@ DWORD SetupProcess::WaitForExit(DWORD milliseconds) const {
 
 HWND WaitForWindow(const SetupProcess& process, const char* caption, HWND excluded) {
     for (DWORD waited = 0; waited < WaitLimit; waited += PollInterval) {
-        WindowSearch search = {process.info.dwProcessId, caption, excluded, nullptr};
+        WindowSearch search = {process.info.dwProcessId, caption, nullptr, excluded, nullptr};
         EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
         if (search.found) {
             Transcript() += "window \"" + WindowText(search.found) + "\"\n";
@@ -185,9 +242,9 @@ HWND FocusOf(HWND window) {
     return info.hwndFocus;
 }
 
-HWND WaitForAnyWindow(const char* caption) {
+HWND WaitForAnyWindow(const char* caption, const char* className) {
     for (DWORD waited = 0; waited < WaitLimit; waited += PollInterval) {
-        WindowSearch search = {0, caption, nullptr, nullptr};
+        WindowSearch search = {0, caption, className, nullptr, nullptr};
         EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
         if (search.found) {
             Transcript() += "window \"" + WindowText(search.found) + "\"\n";
@@ -196,4 +253,35 @@ HWND WaitForAnyWindow(const char* caption) {
         Sleep(PollInterval);
     }
     return nullptr;
+}
+
+void Click(HWND dialog, int id) {
+    SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+}
+
+DWORD WINAPI RunDriver(void* driver) {
+    (*static_cast<const std::function<void()>*>(driver))();
+    return 0;
+}
+
+void WhileDriven(const std::function<void()>& driver, const std::function<void()>& work) {
+    HANDLE thread = CreateThread(nullptr, 0, RunDriver, const_cast<std::function<void()>*>(&driver),
+                                 0, nullptr);
+    work();
+    WaitForSingleObject(thread, 30000);
+    CloseHandle(thread);
+}
+
+void Answer(const char* caption, int button, const char* text,
+            const std::function<void(HWND)>& look) {
+    HWND box = WaitForAnyWindow(caption);
+    ASSERT_NE(box, nullptr) << caption;
+    if (look) {
+        look(box);
+    }
+    if (text) {
+        EXPECT_EQ(MessageText(box), text);
+    }
+    Press(box, button);
+    ASSERT_TRUE(WaitForWindowGone(box));
 }

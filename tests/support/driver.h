@@ -1,8 +1,10 @@
-// Drives setup.exe from outside: starts it, finds its windows by caption, reads and answers them.
+// The one driver of the Win32 and end-to-end tests: starts programs, finds windows by caption,
+// reads and answers them as a user would.
 #pragma once
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 // A folder of its own under the temporary folder, with a copy of setup.exe; removed at the end.
@@ -14,8 +16,8 @@ struct SetupFolder {
     void WriteScript(const std::string& content, const char* fileName = "SETUP.DAT") const;
 };
 
-// One running setup.exe; terminated at the end if it is still running. Started as Windows starts
-// a stored command: the program named, the command line (program quoted or not) as given.
+// One running program (setup.exe, bandhost.exe); terminated at the end if it is still running.
+// Started as Windows starts a stored command: the program named, the command line as given.
 struct SetupProcess {
     PROCESS_INFORMATION info = {};
     SetupProcess(const std::string& program, const std::string& arguments, bool quoted = true);
@@ -30,8 +32,9 @@ struct SetupProcess {
 // A visible top-level window of the process with this caption (any caption but the excluded
 // window's when caption is null), waited for up to ten seconds; null when none came.
 HWND WaitForWindow(const SetupProcess& process, const char* caption, HWND excluded = nullptr);
-// The same for a window of any process (such as a copy that setup.exe started).
-HWND WaitForAnyWindow(const char* caption);
+// The same for a window of any process (such as a copy that setup.exe started), of the class
+// when one is given.
+HWND WaitForAnyWindow(const char* caption, const char* className = nullptr);
 // Waits until the window is gone; false when it is still there after ten seconds.
 bool WaitForWindowGone(HWND window);
 
@@ -39,6 +42,16 @@ bool WaitForWindowGone(HWND window);
 std::string ProgramFolder();
 // Deletes a key and everything below it.
 void DeleteKeyTree(HKEY root, const char* path);
+// Runs a command line to its end (at most a minute); its exit code, or 0xFFFFFFFF. With a program
+// named, the line reaches it exactly as given, as Windows starts a stored command.
+DWORD RunAndWait(std::string commandLine, const char* program = nullptr);
+
+bool Exists(const std::string& path);
+bool KeyExists(HKEY root, const std::string& path);
+// Writes a file with exactly these bytes.
+void WriteFileText(const std::string& path, const std::string& content);
+// The whole content of a file; empty when it cannot be read.
+std::string FileText(const std::string& path);
 
 // What the driver saw, in order: each window found ("caption") and each message read.
 std::string& Transcript();
@@ -47,7 +60,16 @@ std::string WindowText(HWND window);
 std::string ItemText(HWND dialog, int id);
 // The text of a message box (its static control 0xFFFF).
 std::string MessageText(HWND box);
+// Answers the message box of this caption with a button, after checking its text when one is
+// given and letting `look` see it.
+void Answer(const char* caption, int button, const char* text = nullptr,
+            const std::function<void(HWND)>& look = nullptr);
 // Presses a button as a click would: the dialog receives its command.
 void Press(HWND dialog, int id);
+// Clicks a button and returns when the dialog has handled it (from a thread other than the
+// dialog's).
+void Click(HWND dialog, int id);
+// Runs the driver on a second thread while work runs on this one, then waits for the driver.
+void WhileDriven(const std::function<void()>& driver, const std::function<void()>& work);
 // The control that has the keyboard focus in the window's thread.
 HWND FocusOf(HWND window);
