@@ -50,6 +50,12 @@ i686_lane() {
     return 1
   fi
   started=$(date +%s)
+  # The prefix with its 32-bit half (a few minutes under emulation the first time).
+  (
+    vt_wine_environment "$build/win32/wineprefix"
+    VT_WINE_WOW64=1 vt_wine_prefix "$build/win32/wineprefix"
+  ) || lane=1
+  echo "i686 lane: prefix ready after $(($(date +%s) - started)) s"
   GTEST_OUTPUT="xml:Z:${results//\//\\}\\i686\\" ctest --test-dir "$build/win32" -L i686 \
     --output-on-failure || lane=1
   GTEST_OUTPUT="xml:Z:${results//\//\\}\\i686\\" ctest --test-dir "$build/win64" -L i686 \

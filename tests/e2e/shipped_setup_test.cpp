@@ -1,13 +1,12 @@
 // The shipped i686 installer under the 32-bit Wine in Windows 98 mode, driven from this 64-bit
 // program as a user would: an install over a file in use, whose replacement waits in WININIT.INI
 // while the restart question comes on the 16-bit path, then the uninstall. What the 32-bit
-// regsvr32 wrote is read from the registry's 32-bit view.
+// regsvr32 wrote is read from the keys of the 32-bit programs.
 #include "setup_driver.h"
 
 #include <gtest/gtest.h>
 #include <commctrl.h>
 #include <stdio.h>
-#include <tlhelp32.h>
 
 #include <string>
 
@@ -15,10 +14,12 @@ namespace {
 
 const char* const Title = "Veltrim パフォーマンスメーター";
 const char* const Folder = "C:\\Program Files\\Veltrim";
-const char* const ClassKey =
-    "Software\\Classes\\CLSID\\{11795084-FD2F-4677-BFB5-D3D0E8F3AC67}\\InprocServer32";
+// The 32-bit programs' keys where Wine keeps them, seen from this 64-bit program.
+const char* const ClassKey = "Software\\Classes\\Wow6432Node\\CLSID\\"
+                             "{11795084-FD2F-4677-BFB5-D3D0E8F3AC67}\\InprocServer32";
 const char* const EntryKey =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Veltrim パフォーマンスメーター";
+    "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+    "Veltrim パフォーマンスメーター";
 
 std::string InFolder(const char* name) {
     return std::string(Folder) + "\\" + name;
@@ -43,11 +44,10 @@ std::string FileBytes(const std::string& path) {
     return ok ? bytes.substr(0, read) : "(unreadable)";
 }
 
-// A value as the 32-bit programs see it; "(missing)" when the key or value is not there.
-std::string Value32(const char* path, const char* name) {
+// A value of HKEY_LOCAL_MACHINE; "(missing)" when the key or value is not there.
+std::string MachineValue(const char* path, const char* name) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ | KEY_WOW64_32KEY, &key) !=
-        ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS) {
         return "(missing)";
     }
     char value[1024];
@@ -75,23 +75,6 @@ std::string FileStarting(const std::string& folder, const char* pattern) {
     return folder + "\\" + entry.cFileName;
 }
 
-// Whether a module of that name is loaded in the process (16-bit modules show as *.exe16).
-bool HasModule(DWORD processId, const char* name) {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE | TH32CS_SNAPMODULE32, processId);
-    if (snapshot == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    MODULEENTRY32 module = {};
-    module.dwSize = sizeof(module);
-    bool found = false;
-    for (BOOL more = Module32First(snapshot, &module); more && !found;
-         more = Module32Next(snapshot, &module)) {
-        found = lstrcmpiA(module.szModule, name) == 0;
-    }
-    CloseHandle(snapshot);
-    return found;
-}
-
 DWORD RunToEnd(const std::string& command) {
     std::string line = command;
     STARTUPINFOA startup = {};
@@ -110,9 +93,10 @@ DWORD RunToEnd(const std::string& command) {
     return code;
 }
 
-// The restart question, answered No once the 16-bit USER is seen loaded in the asking process;
-// WININIT.INI's bytes at that moment are returned.
-std::string DeclineRestart(const char* text, bool* user16Loaded) {
+// The restart question, answered No; WININIT.INI's bytes while it was asked are returned. On the
+// Windows 98 path (the 16-bit USER loaded and its ExitWindows looked up first) the lines stay in
+// WININIT.INI; the NT path would have handed them over and emptied it before asking.
+std::string DeclineRestart(const char* text) {
     HWND box = WaitForAnyWindow("再起動");
     if (!box) {
         ADD_FAILURE() << "no restart question";
@@ -121,7 +105,6 @@ std::string DeclineRestart(const char* text, bool* user16Loaded) {
     EXPECT_EQ(MessageText(box), text);
     DWORD processId = 0;
     GetWindowThreadProcessId(box, &processId);
-    *user16Loaded = HasModule(processId, "user.exe16");
     const std::string wininit = FileBytes(WindowsFile("WININIT.INI"));
     HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
     Press(box, IDNO);
@@ -181,12 +164,12 @@ void StartClean() {
     RemoveDirectoryA(Folder);
     DeleteFileA(WindowsFile("WININIT.INI").c_str());
     DeleteFileA(WindowsFile("wininit.bak").c_str());
-    // Windows 98's value, in both views: Wine's 32-bit one holds "%ProgramFiles%".
-    for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+    // Windows 98's value, for both kinds of program: Wine's 32-bit one holds "%ProgramFiles%".
+    for (const char* path : {"Software\\Microsoft\\Windows\\CurrentVersion",
+                             "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion"}) {
         HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE,
-                                  "Software\\Microsoft\\Windows\\CurrentVersion", 0, nullptr, 0,
-                                  KEY_SET_VALUE | view, nullptr, &key, nullptr),
+        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                                  &key, nullptr),
                   ERROR_SUCCESS);
         EXPECT_EQ(RegSetValueExA(key, "ProgramFilesPath", 0, REG_SZ,
                                  reinterpret_cast<const BYTE*>("C:\\Program Files"), 17),
@@ -206,7 +189,6 @@ TEST(ShippedSetup, InstallsOverAFileInUseThroughWininitThenUninstalls) {
     DWORD written = 0;
     WriteFile(held, "old", 3, &written, nullptr);
 
-    bool user16 = false;
     std::string wininit;
     {
         SetCurrentDirectoryA(dist.c_str());
@@ -222,19 +204,19 @@ TEST(ShippedSetup, InstallsOverAFileInUseThroughWininitThenUninstalls) {
         HWND confirm = WaitForAnyWindow("インストール先の確認");
         ASSERT_NE(confirm, nullptr);
         Press(confirm, IDYES);
-        wininit = DeclineRestart("インストールを完了するため、Windowsを再起動します。", &user16);
+        wininit = DeclineRestart("インストールを完了するため、Windowsを再起動します。");
         EXPECT_EQ(setup.WaitForExit(WaitLimit()), 0u);
     }
-    EXPECT_TRUE(user16) << "the restart question comes after LoadLibrary16(\"USER.EXE\")";
     // The new setup.dat waits under a temporary name; its line uses the short forms.
     const std::string waiting = FileStarting(Folder, "_stt*");
     ASSERT_FALSE(waiting.empty());
     EXPECT_EQ(wininit, "[rename]\r\n" + ShortPath(InFolder("setup.dat")) + "=" +
                            ShortPath(waiting) + "\r\n");
+    EXPECT_EQ(FileBytes(WindowsFile("WININIT.INI")), wininit) << "No leaves it to the restart";
     EXPECT_EQ(FileBytes(InFolder("vt.dll")), FileBytes(dist + "\\vt.dll"));
-    EXPECT_EQ(Value32(ClassKey, nullptr), InFolder("vt.dll"));
-    EXPECT_EQ(Value32(ClassKey, "ThreadingModel"), "Apartment");
-    const std::string command = Value32(EntryKey, "UninstallString");
+    EXPECT_EQ(MachineValue(ClassKey, nullptr), InFolder("vt.dll"));
+    EXPECT_EQ(MachineValue(ClassKey, "ThreadingModel"), "Apartment");
+    const std::string command = MachineValue(EntryKey, "UninstallString");
     EXPECT_EQ(command, InFolder("setup.bin") + " /u " + InFolder("setup.dat"));
 
     // The restart carries the line out once the file is free.
@@ -263,12 +245,11 @@ TEST(ShippedSetup, InstallsOverAFileInUseThroughWininitThenUninstalls) {
     PostMessageA(frame, WM_CLOSE, 0, 0);
     EXPECT_EQ(host.WaitForExit(WaitLimit()), 0u);
     Press(prompt, IDRETRY);
-    wininit = DeclineRestart("アンインストールを完了するため、Windowsを再起動します。", &user16);
-    EXPECT_TRUE(user16);
+    wininit = DeclineRestart("アンインストールを完了するため、Windowsを再起動します。");
     EXPECT_EQ(wininit.rfind("[rename]\r\nNUL=", 0), 0u) << wininit;
     EXPECT_FALSE(GetFileAttributesA(Folder) != INVALID_FILE_ATTRIBUTES);
-    EXPECT_EQ(Value32(ClassKey, nullptr), "(missing)");
-    EXPECT_EQ(Value32(EntryKey, "UninstallString"), "(missing)");
+    EXPECT_EQ(MachineValue(ClassKey, nullptr), "(missing)");
+    EXPECT_EQ(MachineValue(EntryKey, "UninstallString"), "(missing)");
     EXPECT_EQ(RunToEnd("wineboot.exe -r"), 0u);
     const std::string copy = wininit.substr(14, wininit.find("\r\n", 14) - 14);
     EXPECT_EQ(GetFileAttributesA(copy.c_str()), INVALID_FILE_ATTRIBUTES) << copy;
