@@ -48,6 +48,12 @@ if(WIN32)
     add_subdirectory(/usr/src/googletest/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
     target_compile_options(gtest PRIVATE -w)
     target_compile_options(gtest_main PRIVATE -w)
+    # The shipped tree's win32 thread model has no std::mutex: GoogleTest's notification is
+    # given on a Win32 event there.
+    if(VT_SHIPPED_BUILD)
+      target_compile_options(gtest PUBLIC
+        -include ${CMAKE_SOURCE_DIR}/cmake/gtest_win32_notification.h)
+    endif()
   endif()
   set(VT_GTEST gtest gtest_main)
 else()

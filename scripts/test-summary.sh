@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Adds up the test cases that the GoogleTest programs recorded: RESULTS/host and RESULTS/win64.
+# Adds up the test cases that the GoogleTest programs recorded: RESULTS/host, RESULTS/win64 and
+# RESULTS/i686.
 set -u
 results=$1
 total_passed=0
 total_failed=0
-for side in host win64; do
+for side in host win64 i686; do
   tests=0
   failed=0
   for xml in "$results/$side"/*.xml; do

@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
 #include <string.h>
 
 namespace {
 
-const DWORD WaitLimit = 10000;
 const DWORD PollInterval = 20;
 
 struct WindowSearch {
@@ -38,6 +38,14 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
 }
 
 } // namespace
+
+DWORD WaitLimit() {
+    char text[16];
+    const DWORD length = GetEnvironmentVariableA("VT_WAIT_SECONDS", text, sizeof(text));
+    const unsigned long seconds =
+        length > 0 && length < sizeof(text) ? strtoul(text, nullptr, 10) : 0;
+    return seconds > 0 && seconds < 3600 ? static_cast<DWORD>(seconds * 1000) : 10000;
+}
 
 std::string ProgramFolder() {
     char path[MAX_PATH];
@@ -170,7 +178,7 @@ SetupProcess::~SetupProcess() {
     }
     if (WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT) {
         TerminateProcess(info.hProcess, 1);
-        WaitForSingleObject(info.hProcess, WaitLimit);
+        WaitForSingleObject(info.hProcess, WaitLimit());
     }
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
@@ -186,7 +194,7 @@ DWORD SetupProcess::WaitForExit(DWORD milliseconds) const {
 }
 
 HWND WaitForWindow(const SetupProcess& process, const char* caption, HWND excluded) {
-    for (DWORD waited = 0; waited < WaitLimit; waited += PollInterval) {
+    for (DWORD waited = 0; waited < WaitLimit(); waited += PollInterval) {
         WindowSearch search = {process.info.dwProcessId, caption, nullptr, excluded, nullptr};
         EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
         if (search.found) {
@@ -201,7 +209,7 @@ HWND WaitForWindow(const SetupProcess& process, const char* caption, HWND exclud
 }
 
 bool WaitForWindowGone(HWND window) {
-    for (DWORD waited = 0; waited < WaitLimit; waited += PollInterval) {
+    for (DWORD waited = 0; waited < WaitLimit(); waited += PollInterval) {
         if (!IsWindow(window) || !IsWindowVisible(window)) {
             return true;
         }
@@ -243,7 +251,7 @@ HWND FocusOf(HWND window) {
 }
 
 HWND WaitForAnyWindow(const char* caption, const char* className) {
-    for (DWORD waited = 0; waited < WaitLimit; waited += PollInterval) {
+    for (DWORD waited = 0; waited < WaitLimit(); waited += PollInterval) {
         WindowSearch search = {0, caption, className, nullptr, nullptr};
         EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
         if (search.found) {

@@ -29,13 +29,17 @@ struct SetupProcess {
     DWORD WaitForExit(DWORD milliseconds = 10000) const;
 };
 
+// How long the driver waits for a window or a process: ten seconds, or VT_WAIT_SECONDS where
+// programs start slowly (the 32-bit Wine under emulation).
+DWORD WaitLimit();
+
 // A visible top-level window of the process with this caption (any caption but the excluded
-// window's when caption is null), waited for up to ten seconds; null when none came.
+// window's when caption is null), waited for up to WaitLimit(); null when none came.
 HWND WaitForWindow(const SetupProcess& process, const char* caption, HWND excluded = nullptr);
 // The same for a window of any process (such as a copy that setup.exe started), of the class
 // when one is given.
 HWND WaitForAnyWindow(const char* caption, const char* className = nullptr);
-// Waits until the window is gone; false when it is still there after ten seconds.
+// Waits until the window is gone; false when it is still there after WaitLimit().
 bool WaitForWindowGone(HWND window);
 
 // The folder of the test program, with a trailing backslash.
