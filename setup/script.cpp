@@ -21,6 +21,19 @@ size_t SystemFolder(char* value, size_t capacity) {
     return GetSystemDirectoryA(value, static_cast<UINT>(capacity));
 }
 
+// NT-family Windows keeps the value as "%ProgramFiles%"; a folder of that literal name is no
+// destination. A result that does not fit is no value.
+size_t ExpandProgramFilesPath(char* value, size_t capacity) {
+    char expanded[PathCapacity];
+    const DWORD size = ExpandEnvironmentStringsA(value, expanded, sizeof(expanded));
+    if (size == 0 || size > sizeof(expanded) || size > capacity) {
+        return 0;
+    }
+    memcpy(value, expanded, size);
+    value[size - 1] = '\0';
+    return strlen(value);
+}
+
 size_t ProgramFilesPath(char* value, size_t capacity) {
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", 0,
@@ -44,6 +57,9 @@ size_t ProgramFilesPath(char* value, size_t capacity) {
         return 0;
     }
     value[length] = '\0';
+    if (type == REG_EXPAND_SZ) {
+        return ExpandProgramFilesPath(value, capacity);
+    }
     return length;
 }
 

@@ -75,24 +75,6 @@ std::string FileStarting(const std::string& folder, const char* pattern) {
     return folder + "\\" + entry.cFileName;
 }
 
-DWORD RunToEnd(const std::string& command) {
-    std::string line = command;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
-        return 0xFFFFFFFF;
-    }
-    DWORD code = 0xFFFFFFFF;
-    if (WaitForSingleObject(process.hProcess, 2 * WaitLimit()) == WAIT_OBJECT_0) {
-        GetExitCodeProcess(process.hProcess, &code);
-    }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code;
-}
-
 // The restart question, answered No; WININIT.INI's bytes while it was asked are returned. On the
 // Windows 98 path (the 16-bit USER loaded and its ExitWindows looked up first) the lines stay in
 // WININIT.INI; the NT path would have handed them over and emptied it before asking.
@@ -217,11 +199,11 @@ TEST(ShippedSetup, InstallsOverAFileInUseThroughWininitThenUninstalls) {
     EXPECT_EQ(MachineValue(ClassKey, nullptr), InFolder("vt.dll"));
     EXPECT_EQ(MachineValue(ClassKey, "ThreadingModel"), "Apartment");
     const std::string command = MachineValue(EntryKey, "UninstallString");
-    EXPECT_EQ(command, InFolder("setup.bin") + " /u " + InFolder("setup.dat"));
+    EXPECT_EQ(command, "\"" + InFolder("setup.bin") + "\" /u " + InFolder("setup.dat"));
 
     // The restart carries the line out once the file is free.
     CloseHandle(held);
-    EXPECT_EQ(RunToEnd("wineboot.exe -r"), 0u);
+    EXPECT_EQ(RunAndWait("wineboot.exe -r"), 0u);
     EXPECT_EQ(FileBytes(InFolder("setup.dat")), FileBytes(dist + "\\SETUP.DAT"));
     EXPECT_EQ(FileBytes(WindowsFile("WININIT.INI")), "(missing)");
 
@@ -235,7 +217,7 @@ TEST(ShippedSetup, InstallsOverAFileInUseThroughWininitThenUninstalls) {
 
     // Uninstall from the list of installed programs while the band is shown: the copy in the
     // temporary folder runs it, asks for the band to go, and leaves itself to the restart.
-    EXPECT_EQ(RunToEnd(command), 0u);
+    EXPECT_EQ(RunAndWait(command, InFolder("setup.bin").c_str()), 0u);
     HWND intro = WaitForAnyWindow((std::string(Title) + "のアンインストール").c_str());
     ASSERT_NE(intro, nullptr);
     Press(intro, IDOK);
@@ -250,7 +232,7 @@ TEST(ShippedSetup, InstallsOverAFileInUseThroughWininitThenUninstalls) {
     EXPECT_FALSE(GetFileAttributesA(Folder) != INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(MachineValue(ClassKey, nullptr), "(missing)");
     EXPECT_EQ(MachineValue(EntryKey, "UninstallString"), "(missing)");
-    EXPECT_EQ(RunToEnd("wineboot.exe -r"), 0u);
+    EXPECT_EQ(RunAndWait("wineboot.exe -r"), 0u);
     const std::string copy = wininit.substr(14, wininit.find("\r\n", 14) - 14);
     EXPECT_EQ(GetFileAttributesA(copy.c_str()), INVALID_FILE_ATTRIBUTES) << copy;
 }

@@ -84,7 +84,7 @@ DWORD RunAndWait(std::string commandLine, const char* program) {
                         &startup, &process)) {
         return 0xFFFFFFFF;
     }
-    WaitForSingleObject(process.hProcess, 60000);
+    WaitForSingleObject(process.hProcess, 6 * WaitLimit());
     DWORD code = 0xFFFFFFFF;
     GetExitCodeProcess(process.hProcess, &code);
     CloseHandle(process.hThread);

@@ -46,7 +46,7 @@ bool WaitForWindowGone(HWND window);
 std::string ProgramFolder();
 // Deletes a key and everything below it.
 void DeleteKeyTree(HKEY root, const char* path);
-// Runs a command line to its end (at most a minute); its exit code, or 0xFFFFFFFF. With a program
+// Runs a command line to its end (at most six times WaitLimit()); its exit code, or 0xFFFFFFFF. With a program
 // named, the line reaches it exactly as given, as Windows starts a stored command.
 DWORD RunAndWait(std::string commandLine, const char* program = nullptr);
 

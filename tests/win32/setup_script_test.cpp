@@ -91,6 +91,14 @@ TEST_F(SetupScriptTest, KeywordLookupsOfThePlatform) {
     lstrcpynA(setupState.installFolder, "D:\\Veltrim", sizeof(setupState.installFolder));
     EXPECT_TRUE(ExpandScriptText(text, sizeof(text), "%Program%|%SETUP%"));
     EXPECT_STREQ(text, "C:\\プログラム|D:\\Veltrim");
+    // As NT-family Windows keeps it: expanded, never a folder named "%ProgramFiles%".
+    const char expandable[] = "%VT_DRIVE%\\Program Files";
+    SetEnvironmentVariableA("VT_DRIVE", "E:");
+    RegSetValueExA(key, "ProgramFilesPath", 0, REG_EXPAND_SZ,
+                   reinterpret_cast<const BYTE*>(expandable), sizeof(expandable));
+    EXPECT_TRUE(ExpandScriptText(text, sizeof(text), "%program%"));
+    EXPECT_STREQ(text, "E:\\Program Files");
+    SetEnvironmentVariableA("VT_DRIVE", nullptr);
 
     // Without the value the keyword falls back to an environment variable of that name.
     RegDeleteValueA(key, "ProgramFilesPath");
