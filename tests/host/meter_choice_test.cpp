@@ -123,6 +123,10 @@ TEST(PreviewPeak, SmallScalesFallByOneAndNothingWrapsBelowZero) {
     choice.peak = 1000;
     LetPreviewPeakFall(&choice, -5);
     EXPECT_EQ(choice.peak, 0u) << "a negative width counts as one pixel";
+    choice.scale = 0xF0000000u; // three pixels' worth still fits in 32 bits: no clamp
+    choice.peak = 0xF0000001u;
+    LetPreviewPeakFall(&choice, 3);
+    EXPECT_EQ(choice.peak, 1u);
 }
 
 } // namespace

@@ -21,38 +21,30 @@ std::string Rewrite(const std::string& old, const char* to = "C:\\PROG~1\\VT.DLL
     return std::string(output.data(), length);
 }
 
-TEST(WininitTest, MissingFileGetsHeaderAndLine) {
-    EXPECT_EQ(Rewrite(""), "[rename]\r\nC:\\PROG~1\\VT.DLL=C:\\PROG~1\\_STT1A2B\r\n");
-}
-
-TEST(WininitTest, LineGoesDirectlyAfterFirstHeaderOtherBytesStay) {
-    const std::string old = "[other]\r\na=b\r\n[Rename]\r\nNUL=C:\\X\r\n[rename]\r\ntail";
-    EXPECT_EQ(Rewrite(old, "NUL", "C:\\Y"),
-              "[other]\r\na=b\r\n[Rename]\r\nNUL=C:\\Y\r\nNUL=C:\\X\r\n[rename]\r\ntail");
-}
-
-TEST(WininitTest, AppendsWhenNoHeaderEndsInCrLf) {
-    // A header as the very last line without CR LF does not count: a second one follows.
-    EXPECT_EQ(Rewrite("a=b\r\n[rename]", "NUL", "C:\\Y"),
-              "a=b\r\n[rename]\r\n[rename]\r\nNUL=C:\\Y\r\n");
-    EXPECT_EQ(Rewrite("a=b\r\n", "NUL", "C:\\Y"), "a=b\r\n[rename]\r\nNUL=C:\\Y\r\n");
-    // A header ended by a bare line feed or a bare carriage return is not the header line.
-    EXPECT_EQ(Rewrite("[rename]\n", "NUL", "C:\\Y"), "[rename]\n\r\n[rename]\r\nNUL=C:\\Y\r\n");
-    EXPECT_EQ(Rewrite("x\r", "NUL", "C:\\Y"), "x\r\r\n[rename]\r\nNUL=C:\\Y\r\n");
-}
-
-TEST(WininitTest, ZeroBytesInPreviousContentAreKept) {
-    const std::string old("a\0b\r\n[rename]\r\n\0tail", 20);
-    const std::string expected("a\0b\r\n[rename]\r\nNUL=C:\\Y\r\n\0tail", 30);
-    EXPECT_EQ(Rewrite(old, "NUL", "C:\\Y"), expected);
-    const std::string noHeader("x\0y", 3);
-    EXPECT_EQ(Rewrite(noHeader, "NUL", "C:\\Y"),
-              std::string("x\0y\r\n[rename]\r\nNUL=C:\\Y\r\n", 25));
-}
-
-TEST(WininitTest, TooSmallOutputWritesNothing) {
+// The line goes directly under the first header line ended by CR LF (in any letter case), or a
+// header and the line are appended; every other byte stays, zero bytes too.
+TEST(WininitTest, LineGoesUnderTheFirstHeaderOrAtTheEnd) {
+    const struct {
+        std::string old, expected;
+    } rows[] = {
+        {"", "[rename]\r\nNUL=C:\\Y\r\n"},
+        {"[other]\r\na=b\r\n[Rename]\r\nNUL=C:\\X\r\n[rename]\r\ntail",
+         "[other]\r\na=b\r\n[Rename]\r\nNUL=C:\\Y\r\nNUL=C:\\X\r\n[rename]\r\ntail"},
+        // A header as the very last line without CR LF, or ended by a bare LF or CR, is none.
+        {"a=b\r\n[rename]", "a=b\r\n[rename]\r\n[rename]\r\nNUL=C:\\Y\r\n"},
+        {"a=b\r\n", "a=b\r\n[rename]\r\nNUL=C:\\Y\r\n"},
+        {"[rename]\n", "[rename]\n\r\n[rename]\r\nNUL=C:\\Y\r\n"},
+        {"x\r", "x\r\r\n[rename]\r\nNUL=C:\\Y\r\n"},
+        {std::string("a\0b\r\n[rename]\r\n\0tail", 20),
+         std::string("a\0b\r\n[rename]\r\nNUL=C:\\Y\r\n\0tail", 30)},
+        {std::string("x\0y", 3), std::string("x\0y\r\n[rename]\r\nNUL=C:\\Y\r\n", 25)},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(Rewrite(row.old, "NUL", "C:\\Y"), row.expected)
+            << testing::PrintToString(row.old);
+    }
     char output[8];
-    EXPECT_EQ(RewriteWininit("", 0, "NUL", "C:\\Y", output, sizeof(output)), 0u);
+    EXPECT_EQ(RewriteWininit("", 0, "NUL", "C:\\Y", output, sizeof(output)), 0u) << "too small";
 }
 
 // Removes the first occurrence of part from text; false when it is not there.
@@ -149,58 +141,59 @@ bool FakeAlias(void* context, const char* path, char* alias, size_t capacity) {
     return true;
 }
 
-class ShortPathTest : public ::testing::Test {
-  protected:
+// Each component is looked up with the ones before it already shortened, and replaced by its
+// alias when it has one; the result stays within its capacity.
+TEST(ShortPathTest, ComponentsWithAliasesAreReplacedWithinCapacity) {
     FakeDisk disk;
-    std::string Short(const char* path, size_t capacity = 260) {
-        std::vector<char> output(capacity, '#');
-        if (!ToShortPath(output.data(), capacity, path, FakeAlias, &disk, IsLeadCp932)) {
-            return "<failed>";
+    disk.aliases = {{"C:\\Program Files", "PROGRA~1"},
+                    {"C:\\Program Files\\Veltrim Band", "never used"},
+                    {"C:\\PROGRA~1\\Veltrim Band", "VELTRI~1"},
+                    {"C:\\PROGRA~1\\VELTRI~1\\vt.dll", ""},
+                    {"C:\\\x83\x5C\x83\x74\x83\x67", "SOFUTO~1"}, // 0x83 0x5C is one character
+                    {"C:\\*", "WRONG"}};
+    const struct {
+        const char* path;
+        size_t capacity;
+        const char* expected; // null: refused
+        const char* lookups;  // null: not checked
+    } rows[] = {
+        {"C:\\Program Files\\Veltrim Band\\vt.dll", 260, "C:\\PROGRA~1\\VELTRI~1\\vt.dll",
+         "C:\\Program Files|C:\\PROGRA~1\\Veltrim Band|C:\\PROGRA~1\\VELTRI~1\\vt.dll|"},
+        {"C:\\New Folder\\x.txt", 260, "C:\\New Folder\\x.txt",
+         "C:\\New Folder|C:\\New Folder\\x.txt|"},
+        {"NUL", 4, "NUL", ""},
+        {"ABC\\x", 260, "ABC\\x", "ABC\\x|"}, // the root part ends at its first backslash
+        {"C:\\dir\\", 260, "C:\\dir\\", nullptr},
+        {"C:", 260, "C:", nullptr},
+        {"C:\\\x83\x5C\x83\x74\x83\x67\\a", 260, "C:\\SOFUTO~1\\a", nullptr},
+        {"C:\\*", 260, "C:\\*", ""}, // wildcards are not looked up
+        // A component that fits only once shortened is refused: it is copied before the lookup.
+        {"C:\\Program Files", 12, nullptr, nullptr},
+        {"C:\\Program Files", 17, "C:\\PROGRA~1", nullptr},
+        {"C:\\abc\\def", 10, nullptr, nullptr},
+        {"C:\\abc\\def", 11, "C:\\abc\\def", nullptr},
+        {"NUL", 3, nullptr, nullptr},
+        {"C:", 0, nullptr, nullptr},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.path) + " in " + std::to_string(row.capacity));
+        disk.lookups.clear();
+        std::vector<char> output(row.capacity + 1, '#');
+        const bool made =
+            ToShortPath(output.data(), row.capacity, row.path, FakeAlias, &disk, IsLeadCp932);
+        EXPECT_EQ(made, row.expected != nullptr);
+        if (made) {
+            EXPECT_STREQ(output.data(), row.expected);
         }
-        return output.data();
+        EXPECT_EQ(output[row.capacity], '#') << "written past the capacity";
+        std::string lookups;
+        for (const std::string& lookup : disk.lookups) {
+            lookups += lookup + "|";
+        }
+        if (row.lookups) {
+            EXPECT_EQ(lookups, row.lookups);
+        }
     }
-};
-
-TEST_F(ShortPathTest, ComponentsWithAliasesAreReplaced) {
-    disk.aliases["C:\\Program Files"] = "PROGRA~1";
-    disk.aliases["C:\\Program Files\\Veltrim Band"] = "never used";
-    disk.aliases["C:\\PROGRA~1\\Veltrim Band"] = "VELTRI~1";
-    disk.aliases["C:\\PROGRA~1\\VELTRI~1\\vt.dll"] = "";
-    EXPECT_EQ(Short("C:\\Program Files\\Veltrim Band\\vt.dll"), "C:\\PROGRA~1\\VELTRI~1\\vt.dll");
-    // Each lookup names the path with the components before it already shortened.
-    ASSERT_EQ(disk.lookups.size(), 3u);
-    EXPECT_EQ(disk.lookups[1], "C:\\PROGRA~1\\Veltrim Band");
-}
-
-TEST_F(ShortPathTest, UnknownComponentsStayAndNulPassesThrough) {
-    EXPECT_EQ(Short("C:\\New Folder\\x.txt"), "C:\\New Folder\\x.txt");
-    EXPECT_EQ(Short("NUL"), "NUL");
-    EXPECT_TRUE(disk.lookups.empty() || disk.lookups[0] == "C:\\New Folder");
-    EXPECT_EQ(Short("C:\\dir\\"), "C:\\dir\\");
-    EXPECT_EQ(Short("C:"), "C:");
-}
-
-TEST_F(ShortPathTest, TrailByteBackslashStaysInsideTheComponent) {
-    // 0x83 0x5C is one character; the component is looked up whole.
-    disk.aliases["C:\\\x83\x5C\x83\x74\x83\x67"] = "SOFUTO~1";
-    EXPECT_EQ(Short("C:\\\x83\x5C\x83\x74\x83\x67\\a"), "C:\\SOFUTO~1\\a");
-}
-
-TEST_F(ShortPathTest, WildcardsAreNotLookedUp) {
-    disk.aliases["C:\\*"] = "WRONG";
-    EXPECT_EQ(Short("C:\\*"), "C:\\*");
-    EXPECT_TRUE(disk.lookups.empty());
-}
-
-TEST_F(ShortPathTest, StaysWithinCapacity) {
-    disk.aliases["C:\\Program Files"] = "PROGRA~1";
-    // A component that fits only once shortened is still refused: it is copied before lookup.
-    EXPECT_EQ(Short("C:\\Program Files", 12), "<failed>");
-    EXPECT_EQ(Short("C:\\Program Files", 17), "C:\\PROGRA~1");
-    EXPECT_EQ(Short("C:\\abc\\def", 10), "<failed>");
-    EXPECT_EQ(Short("C:\\abc\\def", 11), "C:\\abc\\def");
-    EXPECT_EQ(Short("NUL", 3), "<failed>");
-    EXPECT_EQ(Short("C:", 0), "<failed>");
 }
 
 } // namespace

@@ -166,10 +166,8 @@ TEST(BandWindow, ClassRegisteredOnceWithItsProperties) {
     ASSERT_TRUE(GetClassInfoA(moduleInstance, "VeltrimClass", &windowClass));
     EXPECT_EQ(windowClass.style, 0x4003u);
     EXPECT_EQ(windowClass.lpfnWndProc, &BandWindowProc);
-    EXPECT_EQ(windowClass.cbClsExtra, 0);
-    EXPECT_EQ(windowClass.cbWndExtra, 0);
-    EXPECT_EQ(windowClass.hIcon, nullptr);
-    EXPECT_EQ(windowClass.lpszMenuName, nullptr);
+    EXPECT_EQ(windowClass.cbClsExtra | windowClass.cbWndExtra, 0);
+    EXPECT_TRUE(!windowClass.hIcon && !windowClass.lpszMenuName);
     EXPECT_EQ(windowClass.hCursor, LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW)));
     EXPECT_EQ(windowClass.hbrBackground, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
 
@@ -270,12 +268,9 @@ TEST(BandWindow, TimerTicksRunUpdateMetersAndRepaint) {
     EXPECT_FALSE(GetUpdateRect(host.band.window, &dirty, FALSE)) << "painted";
     Dib after(240, 40);
     Capture(host.band.window, after);
-    // One cell of 240 x 40: text line of 16 pixels, bar from y 16: u = 79, all lit.
-    ASSERT_NE(host.band.font, nullptr);
-    EXPECT_EQ(host.band.fontHeight, 16);
-    EXPECT_EQ(RgbText(after.At(2, 16 + 5)), "16,255,16");
+    // One cell of 240 x 40: a text line of 16 pixels, then the bar, all 79 segments lit.
     EXPECT_EQ(RgbText(after.At(2 + 3 * 78, 16 + 5)), "255,120,0") << "last of 79, position 78";
-    EXPECT_EQ(after.At(2, 16 + 5) != before.At(2, 16 + 5), true);
+    EXPECT_NE(after.At(2, 16 + 5), before.At(2, 16 + 5));
 }
 
 TEST(BandWindow, PaintDrawsEveryVisibleCellTextLineAndBar) {
@@ -479,47 +474,44 @@ BOOL WINAPI RecordingKillTimer(HWND window, UINT_PTR id) {
     return reinterpret_cast<decltype(&KillTimer)>(realKillTimer)(window, id);
 }
 
-TEST(BandWindow, CloseStopsTheTimerAndDestroysTheTooltip) {
-    HostedBand host(200, 30);
-    host.Add(Memory, "Memory\\Load", 0, 1000);
-    ASSERT_TRUE(host.Create());
-    MeterBand& band = host.band;
-    const HWND window = band.window;
-    const HWND tooltip = band.tooltipWindow;
-    ASSERT_TRUE(IsWindow(tooltip));
-    killedTimers.clear();
-    realKillTimer =
-        HookImport("user32.dll", "KillTimer", reinterpret_cast<void*>(&RecordingKillTimer));
-    ASSERT_NE(realKillTimer, nullptr);
-    SendMessageA(window, WM_CLOSE, 0, 0);
-    HookImport("user32.dll", "KillTimer", realKillTimer);
-    ASSERT_EQ(killedTimers.size(), 1u);
-    EXPECT_EQ(killedTimers[0].first, window);
-    EXPECT_EQ(killedTimers[0].second, 1u);
-    EXPECT_EQ(band.timerId, 0u);
-    EXPECT_EQ(band.tooltipWindow, nullptr);
-    EXPECT_FALSE(IsWindow(tooltip));
-    EXPECT_FALSE(IsWindow(window)) << "default processing destroyed the window";
-}
-
-TEST(BandWindow, DestroyingTheWindowTakesItsTooltipAndDetachesTheBand) {
-    HostedBand host(200, 30);
-    host.Add(Memory, "Memory\\Load", 0, 1000);
-    ASSERT_TRUE(host.Create());
-    MeterBand& band = host.band;
-    const HWND window = band.window;
-    const HWND tooltip = band.tooltipWindow;
-    // The tooltip is owned by the top-level window, not by the band window: destroying the band
-    // window alone (as closing the band does) must not leave it behind.
-    DestroyWindow(window);
-    EXPECT_FALSE(IsWindow(tooltip));
-    EXPECT_EQ(band.tooltipWindow, nullptr);
-    EXPECT_EQ(band.timerId, 0u) << "the timer went with the window";
-    EXPECT_EQ(band.window, nullptr) << "no stale handle for later repaint requests";
-    RequestRepaint(&band, true);
-    EXPECT_TRUE(CreateBandWindow(&band)) << "a later site gets a new window";
-    EXPECT_NE(band.window, nullptr);
-    EXPECT_EQ(band.timerId, 1u);
+// Closing the band (WM_CLOSE) or destroying its window alone stops the timer, takes the tooltip
+// (owned by the top-level window, not by the band window) and detaches the band, which a later
+// site can give a new window.
+TEST(BandWindow, CloseOrDestroyStopsTheTimerTakesTheTooltipAndDetachesTheBand) {
+    for (const bool close : {true, false}) {
+        SCOPED_TRACE(close ? "WM_CLOSE" : "DestroyWindow");
+        HostedBand host(200, 30);
+        host.Add(Memory, "Memory\\Load", 0, 1000);
+        ASSERT_TRUE(host.Create());
+        MeterBand& band = host.band;
+        const HWND window = band.window;
+        const HWND tooltip = band.tooltipWindow;
+        ASSERT_TRUE(IsWindow(tooltip));
+        killedTimers.clear();
+        realKillTimer =
+            HookImport("user32.dll", "KillTimer", reinterpret_cast<void*>(&RecordingKillTimer));
+        ASSERT_NE(realKillTimer, nullptr);
+        if (close) {
+            SendMessageA(window, WM_CLOSE, 0, 0);
+        } else {
+            DestroyWindow(window);
+        }
+        HookImport("user32.dll", "KillTimer", realKillTimer);
+        if (close) {
+            ASSERT_EQ(killedTimers.size(), 1u);
+            EXPECT_EQ(killedTimers[0].first, window);
+            EXPECT_EQ(killedTimers[0].second, 1u);
+        }
+        EXPECT_EQ(band.timerId, 0u);
+        EXPECT_EQ(band.tooltipWindow, nullptr);
+        EXPECT_FALSE(IsWindow(tooltip));
+        EXPECT_FALSE(IsWindow(window)) << "default processing destroyed the window";
+        EXPECT_EQ(band.window, nullptr) << "no stale handle for later repaint requests";
+        RequestRepaint(&band, true);
+        EXPECT_TRUE(CreateBandWindow(&band));
+        EXPECT_NE(band.window, nullptr);
+        EXPECT_EQ(band.timerId, 1u);
+    }
 }
 
 TEST(BandWindow, NoGdiObjectLeaksOver10000Paints) {
@@ -651,34 +643,28 @@ TEST(BandWindow, OneMemoryStatusReadPerTick) {
     }
 }
 
-// Statistics as Windows 98 publishes them, for the screenshot.
-void PublishStatistics() {
-    CreateStartStat();
-    SetStatDescription("KERNEL\\CPUUsage", "プロセッサの使用率", nullptr);
-    SetStatDescription("KERNEL\\Threads", "スレッド", nullptr);
-    SetStatDescription("VMM\\cPageFaults", "ページ フォールト", nullptr);
-}
-
-void SetStatistics(DWORD cpu, DWORD threads, DWORD faults) {
-    SetStatTotal("KERNEL\\CPUUsage", cpu);
-    SetStatTotal("KERNEL\\Threads", threads);
-    SetStatTotal("VMM\\cPageFaults", faults);
-}
+// Statistics as Windows 98 publishes them, for the screenshot: first high, then lower.
+const struct {
+    const char* key;
+    const char* name;
+    DWORD high, low;
+} screenshotStatistics[] = {{"KERNEL\\CPUUsage", "プロセッサの使用率", 90, 35},
+                            {"KERNEL\\Threads", "スレッド", 48, 30},
+                            {"VMM\\cPageFaults", "ページ フォールト", 5000, 1200}};
 
 void Screenshot(int width, int height, const char* name) {
-    PublishStatistics();
-    SetStatistics(90, 48, 5000);
+    CreateStartStat();
     HostedBand host(width, height);
-    host.Add(PerfStat, "KERNEL\\CPUUsage", -1, 0);
-    host.Add(PerfStat, "KERNEL\\Threads", -1, 0);
-    host.Add(PerfStat, "VMM\\cPageFaults", -1, 0);
+    for (const auto& statistic : screenshotStatistics) {
+        SetStatDescription(statistic.key, statistic.name, nullptr);
+        SetStatTotal(statistic.key, statistic.high);
+        host.Add(PerfStat, statistic.key, -1, 0);
+    }
     host.Add(Resource, "Resource\\SYSTEM", 0, 1000);
     host.Add(Resource, "Resource\\GDI", 1, 1000);
     host.Add(Resource, "Resource\\USER", 2, 1000);
     for (int i = 0; i < 4; ++i) {
-        static const char* const keys[] = {"Memory\\Load", "Memory\\AvailPhys",
-                                           "Memory\\AvailPageFile", "Memory\\AvailVirtual"};
-        host.Add(Memory, keys[i], i, 1000);
+        host.Add(Memory, "Memory\\Load", i, 1000);
     }
     host.Add(Drive, "Drive\\C:\\", 0, 1000);
     host.Add(Drive, "Drive\\Z:\\", 1, 1000);
@@ -688,7 +674,9 @@ void Screenshot(int width, int height, const char* name) {
     for (int i = 0; i < 60; ++i) {
         host.Tick();
     }
-    SetStatistics(35, 30, 1200);
+    for (const auto& statistic : screenshotStatistics) {
+        SetStatTotal(statistic.key, statistic.low);
+    }
     for (int i = 0; i < 16; ++i) {
         host.Tick();
     }

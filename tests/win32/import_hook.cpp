@@ -53,115 +53,56 @@ std::unordered_set<void*>& Live() {
     return live;
 }
 long created;
+void* realFunctions[12];
 
-void* Made(void* handle) {
+// Stand-ins for gdi32 function number N: creators count what they make, deleters forget what
+// they took away.
+template <int N, typename R, typename... A> R WINAPI Made(A... arguments) {
+    const R handle = reinterpret_cast<R(WINAPI*)(A...)>(realFunctions[N])(arguments...);
     if (handle) {
         Live().insert(handle);
         ++created;
     }
     return handle;
 }
-
-typedef HDC(WINAPI* CreateCompatibleDCFn)(HDC);
-typedef HBITMAP(WINAPI* CreateCompatibleBitmapFn)(HDC, int, int);
-typedef HBITMAP(WINAPI* CreateBitmapFn)(int, int, UINT, UINT, const void*);
-typedef HBITMAP(WINAPI* CreateDIBSectionFn)(HDC, const BITMAPINFO*, UINT, void**, HANDLE, DWORD);
-typedef HBRUSH(WINAPI* CreateSolidBrushFn)(COLORREF);
-typedef HBRUSH(WINAPI* CreateBrushIndirectFn)(const LOGBRUSH*);
-typedef HPEN(WINAPI* CreatePenFn)(int, int, COLORREF);
-typedef HFONT(WINAPI* CreateFontAFn)(int, int, int, int, int, DWORD, DWORD, DWORD, DWORD, DWORD,
-                                     DWORD, DWORD, DWORD, LPCSTR);
-typedef HFONT(WINAPI* CreateFontIndirectAFn)(const LOGFONTA*);
-typedef HRGN(WINAPI* CreateRectRgnFn)(int, int, int, int);
-typedef BOOL(WINAPI* DeleteFn)(void*);
-
-CreateCompatibleDCFn realCreateCompatibleDC;
-CreateCompatibleBitmapFn realCreateCompatibleBitmap;
-CreateBitmapFn realCreateBitmap;
-CreateDIBSectionFn realCreateDIBSection;
-CreateSolidBrushFn realCreateSolidBrush;
-CreateBrushIndirectFn realCreateBrushIndirect;
-CreatePenFn realCreatePen;
-CreateFontAFn realCreateFontA;
-CreateFontIndirectAFn realCreateFontIndirectA;
-CreateRectRgnFn realCreateRectRgn;
-DeleteFn realDeleteObject;
-DeleteFn realDeleteDC;
-
-HDC WINAPI CountedCreateCompatibleDC(HDC dc) {
-    return static_cast<HDC>(Made(realCreateCompatibleDC(dc)));
-}
-HBITMAP WINAPI CountedCreateCompatibleBitmap(HDC dc, int w, int h) {
-    return static_cast<HBITMAP>(Made(realCreateCompatibleBitmap(dc, w, h)));
-}
-HBITMAP WINAPI CountedCreateBitmap(int w, int h, UINT planes, UINT bits, const void* data) {
-    return static_cast<HBITMAP>(Made(realCreateBitmap(w, h, planes, bits, data)));
-}
-HBITMAP WINAPI CountedCreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits,
-                                       HANDLE section, DWORD offset) {
-    return static_cast<HBITMAP>(Made(realCreateDIBSection(dc, info, usage, bits, section, offset)));
-}
-HBRUSH WINAPI CountedCreateSolidBrush(COLORREF colour) {
-    return static_cast<HBRUSH>(Made(realCreateSolidBrush(colour)));
-}
-HBRUSH WINAPI CountedCreateBrushIndirect(const LOGBRUSH* brush) {
-    return static_cast<HBRUSH>(Made(realCreateBrushIndirect(brush)));
-}
-HPEN WINAPI CountedCreatePen(int style, int width, COLORREF colour) {
-    return static_cast<HPEN>(Made(realCreatePen(style, width, colour)));
-}
-HFONT WINAPI CountedCreateFontA(int h, int w, int e, int o, int weight, DWORD i, DWORD u, DWORD s,
-                                DWORD charset, DWORD out, DWORD clip, DWORD quality, DWORD pitch,
-                                LPCSTR face) {
-    return static_cast<HFONT>(Made(
-        realCreateFontA(h, w, e, o, weight, i, u, s, charset, out, clip, quality, pitch, face)));
-}
-HFONT WINAPI CountedCreateFontIndirectA(const LOGFONTA* font) {
-    return static_cast<HFONT>(Made(realCreateFontIndirectA(font)));
-}
-HRGN WINAPI CountedCreateRectRgn(int l, int t, int r, int b) {
-    return static_cast<HRGN>(Made(realCreateRectRgn(l, t, r, b)));
-}
-BOOL WINAPI CountedDeleteObject(void* handle) {
-    const BOOL deleted = realDeleteObject(handle);
+template <int N, typename H> BOOL WINAPI Deleted(H handle) {
+    const BOOL deleted = reinterpret_cast<BOOL(WINAPI*)(H)>(realFunctions[N])(handle);
     if (deleted) {
         Live().erase(handle);
     }
     return deleted;
 }
-BOOL WINAPI CountedDeleteDC(void* dc) {
-    const BOOL deleted = realDeleteDC(dc);
-    if (deleted) {
-        Live().erase(dc);
-    }
-    return deleted;
-}
 
-template <typename Fn> void Hook(const char* name, Fn* real, Fn counted) {
-    void* previous = HookImport("gdi32.dll", name, reinterpret_cast<void*>(counted));
-    if (previous) {
-        *real = reinterpret_cast<Fn>(previous);
+void Hook(int n, const char* name, void* counted) {
+    if (void* previous = HookImport("gdi32.dll", name, counted)) {
+        realFunctions[n] = previous;
     }
+}
+template <int N, typename R, typename... A> void HookMade(const char* name, R(WINAPI*)(A...)) {
+    Hook(N, name, reinterpret_cast<void*>(&Made<N, R, A...>));
+}
+template <int N, typename H> void HookDeleted(const char* name, BOOL(WINAPI*)(H)) {
+    Hook(N, name, reinterpret_cast<void*>(&Deleted<N, H>));
 }
 
 } // namespace
 
 void InstallGdiCounter() {
-    if (realDeleteObject) {
+    if (realFunctions[11]) {
         return;
     }
-    Hook("CreateCompatibleDC", &realCreateCompatibleDC, CountedCreateCompatibleDC);
-    Hook("CreateCompatibleBitmap", &realCreateCompatibleBitmap, CountedCreateCompatibleBitmap);
-    Hook("CreateBitmap", &realCreateBitmap, CountedCreateBitmap);
-    Hook("CreateDIBSection", &realCreateDIBSection, CountedCreateDIBSection);
-    Hook("CreateSolidBrush", &realCreateSolidBrush, CountedCreateSolidBrush);
-    Hook("CreateBrushIndirect", &realCreateBrushIndirect, CountedCreateBrushIndirect);
-    Hook("CreatePen", &realCreatePen, CountedCreatePen);
-    Hook("CreateFontA", &realCreateFontA, CountedCreateFontA);
-    Hook("CreateFontIndirectA", &realCreateFontIndirectA, CountedCreateFontIndirectA);
-    Hook("CreateRectRgn", &realCreateRectRgn, CountedCreateRectRgn);
-    Hook("DeleteDC", &realDeleteDC, CountedDeleteDC);
-    Hook("DeleteObject", &realDeleteObject, CountedDeleteObject);
+    HookMade<0>("CreateCompatibleDC", &CreateCompatibleDC);
+    HookMade<1>("CreateCompatibleBitmap", &CreateCompatibleBitmap);
+    HookMade<2>("CreateBitmap", &CreateBitmap);
+    HookMade<3>("CreateDIBSection", &CreateDIBSection);
+    HookMade<4>("CreateSolidBrush", &CreateSolidBrush);
+    HookMade<5>("CreateBrushIndirect", &CreateBrushIndirect);
+    HookMade<6>("CreatePen", &CreatePen);
+    HookMade<7>("CreateFontA", &CreateFontA);
+    HookMade<8>("CreateFontIndirectA", &CreateFontIndirectA);
+    HookMade<9>("CreateRectRgn", &CreateRectRgn);
+    HookDeleted<10>("DeleteDC", &DeleteDC);
+    HookDeleted<11>("DeleteObject", &DeleteObject);
 }
 
 long LiveGdiObjects() {

@@ -18,9 +18,7 @@ bool Sample(TestBand& t, Meter* meter, uint32_t now, uint32_t elapsed, uint32_t*
 
 TEST(Environment, JapaneseCodePageAndWindows98) {
     EXPECT_EQ(GetACP(), 932u) << "texts are compared as code page 932 bytes";
-    const DWORD version = GetVersion();
-    EXPECT_EQ(LOBYTE(LOWORD(version)), 4) << "the prefix is set to Windows 98";
-    EXPECT_EQ(HIBYTE(LOWORD(version)), 10);
+    EXPECT_EQ(LOWORD(GetVersion()), 0x0A04) << "the prefix is set to Windows 98 (4.10)";
 }
 
 TEST(StatisticSamples, OnlyBinaryValuesThatFitReadAsTheirFirstWord) {
@@ -323,7 +321,10 @@ TEST(UpdateMeters, TickOnARealBandSamplesEveryKindAndRepaints) {
     Meter* stat = t.Add(PerfStat, "VTTest\\Tick", -1, 0);
     Meter* memory = t.Add(Memory, "Memory\\Load", 0, 0);
     Meter* drive = t.Add(Drive, "Drive\\C:\\", 0, 0);
+    SetStatTotal("VTTest\\Idle", 0);
+    Meter* idle = t.Add(PerfStat, "VTTest\\Idle", -1, 0);
     EXPECT_EQ(RunBandTick(&t.band), 1);
+    EXPECT_EQ(idle->visible, 1) << "idle meters stay unless the band's option hides them";
     EXPECT_EQ(stat->value, 730u);
     EXPECT_EQ(stat->scale, 730u);
     EXPECT_STREQ(stat->label, "Tick") << "a due meter without a label rebuilt the labels";
@@ -331,6 +332,9 @@ TEST(UpdateMeters, TickOnARealBandSamplesEveryKindAndRepaints) {
     EXPECT_GT(drive->scale, 0u);
     RECT dirty;
     EXPECT_TRUE(GetUpdateRect(t.band.window, &dirty, FALSE)) << "a repaint was requested";
+    t.band.hideInvalid = TRUE;
+    RunBandTick(&t.band);
+    EXPECT_EQ(idle->visible, 0);
 }
 
 } // namespace
