@@ -55,26 +55,12 @@ bool RebuildStrips(BarStrips* strips, HDC reference) {
         height += BarStripRows * strips->sizes[k].height;
         width = strips->sizes[k].width > width ? strips->sizes[k].width : width;
     }
-    if (!strips->dc) {
-        strips->dc = CreateCompatibleDC(reference);
-        if (!strips->dc) {
-            return false;
-        }
-    }
-    HBITMAP bitmap = CreateCompatibleBitmap(reference, width, height);
-    if (!bitmap) {
+    if (!ResizeOffscreen(&strips->pictures, reference, width, height)) {
         return false;
     }
-    HGDIOBJ previous = SelectObject(strips->dc, bitmap);
-    if (strips->bitmap) {
-        DeleteObject(strips->bitmap);
-    } else {
-        strips->previousBitmap = previous;
-    }
-    strips->bitmap = bitmap;
     for (int k = 0; k < strips->count; ++k) {
         for (int row = 0; row < BarStripRows; ++row) {
-            DrawStripRow(strips->dc, strips->sizes[k], row);
+            DrawStripRow(strips->pictures.dc, strips->sizes[k], row);
         }
     }
     return true;
@@ -86,7 +72,7 @@ void CopyColumns(HDC dc, int x, int y, const BarStrips& strips, const BarStripSi
     if (right <= left) {
         return;
     }
-    BitBlt(dc, x + left, y, right - left, size.height, strips.dc, left,
+    BitBlt(dc, x + left, y, right - left, size.height, strips.pictures.dc, left,
            size.top + row * size.height, SRCCOPY);
 }
 
@@ -114,14 +100,40 @@ const BarStripSize* PrepareBarStrips(BarStrips* strips, HDC reference, int width
     return &added;
 }
 
+bool ResizeOffscreen(OffscreenBitmap* offscreen, HDC reference, int width, int height) {
+    if (!offscreen->dc) {
+        offscreen->dc = CreateCompatibleDC(reference);
+        if (!offscreen->dc) {
+            return false;
+        }
+    }
+    HBITMAP bitmap = CreateCompatibleBitmap(reference, width, height);
+    if (!bitmap) {
+        return false;
+    }
+    HGDIOBJ previous = SelectObject(offscreen->dc, bitmap);
+    if (offscreen->bitmap) {
+        DeleteObject(offscreen->bitmap);
+    } else {
+        offscreen->previousBitmap = previous;
+    }
+    offscreen->bitmap = bitmap;
+    return true;
+}
+
+void ReleaseOffscreen(OffscreenBitmap* offscreen) {
+    if (offscreen->bitmap) {
+        SelectObject(offscreen->dc, offscreen->previousBitmap);
+        DeleteObject(offscreen->bitmap);
+    }
+    if (offscreen->dc) {
+        DeleteDC(offscreen->dc);
+    }
+    ZeroMemory(offscreen, sizeof(*offscreen));
+}
+
 void ReleaseBarStrips(BarStrips* strips) {
-    if (strips->bitmap) {
-        SelectObject(strips->dc, strips->previousBitmap);
-        DeleteObject(strips->bitmap);
-    }
-    if (strips->dc) {
-        DeleteDC(strips->dc);
-    }
+    ReleaseOffscreen(&strips->pictures);
     ZeroMemory(strips, sizeof(*strips));
 }
 
@@ -168,13 +180,13 @@ void DrawBarThrough(BarStrips* strips, HDC dc, const RECT& r, uint32_t value, ui
     const int segments = BarSegmentCount(width);
     const BarCounts counts = BarLitCount(value, scale, peak, static_cast<uint32_t>(segments));
     const int top = size->top + WorkRow * height;
-    ComposeBar(strips->dc, 0, top, *strips, *size, counts);
+    ComposeBar(strips->pictures.dc, 0, top, *strips, *size, counts);
     if (font) {
-        HGDIOBJ previousFont = SelectObject(strips->dc, font);
-        const int previousMode = SetBkMode(strips->dc, TRANSPARENT);
-        DrawBarValueText(strips->dc, 0, top, segments, height, value, driveUnits);
-        SetBkMode(strips->dc, previousMode);
-        SelectObject(strips->dc, previousFont);
+        HGDIOBJ previousFont = SelectObject(strips->pictures.dc, font);
+        const int previousMode = SetBkMode(strips->pictures.dc, TRANSPARENT);
+        DrawBarValueText(strips->pictures.dc, 0, top, segments, height, value, driveUnits);
+        SetBkMode(strips->pictures.dc, previousMode);
+        SelectObject(strips->pictures.dc, previousFont);
     }
-    BitBlt(dc, r.left, r.top, width, height, strips->dc, 0, top, SRCCOPY);
+    BitBlt(dc, r.left, r.top, width, height, strips->pictures.dc, 0, top, SRCCOPY);
 }

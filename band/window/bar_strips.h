@@ -13,6 +13,19 @@ enum {
     BarStripRows = 5,      // segments black, lit, at half strength, as peak; a row to compose in
 };
 
+// A memory DC with a bitmap of its own selected into it.
+struct OffscreenBitmap {
+    HDC dc;
+    HBITMAP bitmap;
+    HGDIOBJ previousBitmap;
+};
+
+// Gives the record a new width x height bitmap compatible with reference, the DC made when
+// missing and the old bitmap deleted; false, the old bitmap kept, when a GDI object is not made.
+bool ResizeOffscreen(OffscreenBitmap* offscreen, HDC reference, int width, int height);
+// Deletes the bitmap and the DC; the record is empty afterwards.
+void ReleaseOffscreen(OffscreenBitmap* offscreen);
+
 // Where the rows of one bar size start in the strips bitmap.
 struct BarStripSize {
     int width;
@@ -25,9 +38,7 @@ struct BarStripSize {
 // when first needed, rebuilt when a new size comes, released by ReleaseBarStrips. The pictures
 // hold system colours: release them when those change.
 struct BarStrips {
-    HDC dc;
-    HBITMAP bitmap;
-    HGDIOBJ previousBitmap;
+    OffscreenBitmap pictures;
     int count;
     BarStripSize sizes[BarStripSizeCount];
 };

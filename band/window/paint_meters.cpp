@@ -42,26 +42,12 @@ bool SameLook(const ShownCell& a, const ShownCell& b) {
 
 // A picture of the client area's size; a new one starts stale.
 bool PreparePicture(BandPicture* picture, HDC reference, int width, int height) {
-    if (picture->bitmap && picture->width == width && picture->height == height) {
+    if (picture->surface.bitmap && picture->width == width && picture->height == height) {
         return true;
     }
-    if (!picture->dc) {
-        picture->dc = CreateCompatibleDC(reference);
-        if (!picture->dc) {
-            return false;
-        }
-    }
-    HBITMAP bitmap = CreateCompatibleBitmap(reference, width, height);
-    if (!bitmap) {
+    if (!ResizeOffscreen(&picture->surface, reference, width, height)) {
         return false;
     }
-    HGDIOBJ previous = SelectObject(picture->dc, bitmap);
-    if (picture->bitmap) {
-        DeleteObject(picture->bitmap);
-    } else {
-        picture->previousBitmap = previous;
-    }
-    picture->bitmap = bitmap;
     picture->width = width;
     picture->height = height;
     picture->stale = true;
@@ -146,12 +132,12 @@ bool ComposeBarOfMeter(BandPicture* picture, HDC reference, const Meter* meter, 
     const int segments = BarSegmentCount(width);
     const BarCounts counts =
         BarLitCount(meter->value, meter->scale, meter->peak, static_cast<uint32_t>(segments));
-    ComposeBar(picture->dc, r.left, r.top, picture->strips, *size, counts);
+    ComposeBar(picture->surface.dc, r.left, r.top, picture->strips, *size, counts);
     if (font) {
-        SetBkMode(picture->dc, TRANSPARENT);
-        DrawBarValueText(picture->dc, r.left, r.top, segments, height, meter->value,
+        SetBkMode(picture->surface.dc, TRANSPARENT);
+        DrawBarValueText(picture->surface.dc, r.left, r.top, segments, height, meter->value,
                          meter->kind == Drive);
-        SetBkMode(picture->dc, OPAQUE);
+        SetBkMode(picture->surface.dc, OPAQUE);
     }
     return true;
 }
@@ -161,10 +147,10 @@ bool ComposeBarOfMeter(BandPicture* picture, HDC reference, const Meter* meter, 
 bool ComposeCell(BandPicture* picture, HDC reference, const MeterBand* band, const Meter* meter,
                  RECT cell, bool filled) {
     if (!filled) {
-        FillRect(picture->dc, &cell, FaceBrush());
+        FillRect(picture->surface.dc, &cell, FaceBrush());
     }
     if (band->font) {
-        DrawTextLine(picture->dc, meter, &cell);
+        DrawTextLine(picture->surface.dc, meter, &cell);
         cell.top += band->fontHeight;
     }
     return ComposeBarOfMeter(picture, reference, meter, band->font, cell);
@@ -176,9 +162,9 @@ void ComposeChangedCells(BandPicture* picture, HDC reference, const MeterBand* b
     const bool all = picture->stale || !tracked;
     if (all) {
         RECT whole = {0, 0, picture->width, picture->height};
-        FillRect(picture->dc, &whole, FaceBrush());
+        FillRect(picture->surface.dc, &whole, FaceBrush());
     }
-    HGDIOBJ previousFont = band->font ? SelectObject(picture->dc, band->font) : nullptr;
+    HGDIOBJ previousFont = band->font ? SelectObject(picture->surface.dc, band->font) : nullptr;
     bool complete = true;
     int n = 0;
     for (const Meter* meter = band->meters; meter && n < band->visibleCount; meter = meter->next) {
@@ -198,7 +184,7 @@ void ComposeChangedCells(BandPicture* picture, HDC reference, const MeterBand* b
         ++n;
     }
     if (band->font) {
-        SelectObject(picture->dc, previousFont);
+        SelectObject(picture->surface.dc, previousFont);
     }
     // A bar left out for want of GDI objects is tried again at the next paint.
     picture->stale = !tracked || !complete;
@@ -220,8 +206,8 @@ int PaintMeters(MeterBand* band) {
         NoteLayout(picture, band);
         ComposeChangedCells(picture, dc, band);
         const RECT& area = paint.rcPaint;
-        BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, picture->dc,
-               area.left - client.left, area.top - client.top, SRCCOPY);
+        BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top,
+               picture->surface.dc, area.left - client.left, area.top - client.top, SRCCOPY);
     }
     EndPaint(band->window, &paint);
     return 0;
@@ -229,7 +215,8 @@ int PaintMeters(MeterBand* band) {
 
 bool CellNeedsPaint(const MeterBand* band, int n, const Meter* meter, int width) {
     const BandPicture& picture = band->picture;
-    if (picture.stale || !picture.bitmap || n >= picture.shownCount || n >= picture.cellCapacity) {
+    if (picture.stale || !picture.surface.bitmap || n >= picture.shownCount ||
+        n >= picture.cellCapacity) {
         return true;
     }
     return !SameLook(picture.cells[n], LookOf(meter, width));
@@ -244,13 +231,7 @@ void DiscardPicture(BandPicture* picture, bool newColours) {
 
 void ReleaseBandPicture(BandPicture* picture) {
     ReleaseBarStrips(&picture->strips);
-    if (picture->bitmap) {
-        SelectObject(picture->dc, picture->previousBitmap);
-        DeleteObject(picture->bitmap);
-    }
-    if (picture->dc) {
-        DeleteDC(picture->dc);
-    }
+    ReleaseOffscreen(&picture->surface);
     free(picture->cells);
     ZeroMemory(picture, sizeof(*picture));
 }

@@ -28,9 +28,7 @@ enum { PictureColourCount = 6 };
 // the first paint, remade when the size, the grid, the font or the system colours change, and
 // released when the window goes.
 struct BandPicture {
-    HDC dc;
-    HBITMAP bitmap;
-    HGDIOBJ previousBitmap;
+    OffscreenBitmap surface;
     int width;
     int height;
     int columns;

@@ -171,27 +171,10 @@ TEST(ProductTest, InstallShowUninstallAndRestart) {
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, EntryKey));
 
     // What waits for the restart (the temporary copy that ran the uninstall) goes with it.
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof(temp), temp);
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((std::string(temp) + "*.tmp").c_str(), &found);
-    int before = 0;
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            ++before;
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
+    const int before = TemporaryFileCount();
     EXPECT_GT(before, 0);
     EXPECT_EQ(RunAndWait("wineboot.exe -r"), 0u);
-    int after = 0;
-    search = FindFirstFileA((std::string(temp) + "*.tmp").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            ++after;
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
+    const int after = TemporaryFileCount();
     EXPECT_LT(after, before);
 }
 

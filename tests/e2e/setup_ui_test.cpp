@@ -142,21 +142,6 @@ TEST_F(SetupUiTest, UnquotedProgramPathWithBlanksStillUninstalls) {
     EXPECT_EQ(setup.WaitForExit(), 0u);
 }
 
-int TemporaryFileCount() {
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof(temp), temp);
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((std::string(temp) + "*.tmp").c_str(), &found);
-    int count = 0;
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            ++count;
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    return count;
-}
-
 TEST_F(SetupUiTest, RelaunchRefusesAnOverlongPathBeforeCopyingItself) {
     SetupFolder folder("vt-e2e-longrelaunch");
     const int before = TemporaryFileCount();

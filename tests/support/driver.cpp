@@ -293,3 +293,18 @@ void Answer(const char* caption, int button, const char* text,
     Press(box, button);
     ASSERT_TRUE(WaitForWindowGone(box));
 }
+
+int TemporaryFileCount() {
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof(temp), temp);
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((std::string(temp) + "*.tmp").c_str(), &found);
+    int count = 0;
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            ++count;
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    return count;
+}

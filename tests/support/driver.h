@@ -50,6 +50,8 @@ void DeleteKeyTree(HKEY root, const char* path);
 // named, the line reaches it exactly as given, as Windows starts a stored command.
 DWORD RunAndWait(std::string commandLine, const char* program = nullptr);
 
+// How many *.tmp files the temporary folder holds.
+int TemporaryFileCount();
 bool Exists(const std::string& path);
 bool KeyExists(HKEY root, const std::string& path);
 // Writes a file with exactly these bytes.
