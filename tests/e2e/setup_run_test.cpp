@@ -164,14 +164,7 @@ class SetupRunTest : public ::testing::Test {
         for (const char* name : names) {
             DeleteFileA((target + name).c_str());
         }
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA((target + "_stt*").c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE) {
-            do {
-                DeleteFileA((target + found.cFileName).c_str());
-            } while (FindNextFileA(search, &found));
-            FindClose(search);
-        }
+        DeleteMatching(target, "_stt*");
         RemoveDirectoryA(target.c_str());
     }
 
@@ -292,12 +285,10 @@ TEST_F(SetupRunTest, FileInUseWaitsForRestartAndCancelKeepsEverything) {
     CloseHandle(held);
     EXPECT_EQ(FileText(target + "a.txt"), "old");
     // The new file waits under a temporary name; WININIT.INI names both in short form.
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((target + "_stt*").c_str(), &found);
-    ASSERT_NE(search, INVALID_HANDLE_VALUE);
-    FindClose(search);
-    const std::string temporary = target + found.cFileName;
-    EXPECT_EQ(strlen(found.cFileName), 8u);
+    const std::vector<std::string> waitingFiles = FilesMatching(target, "_stt*");
+    ASSERT_EQ(waitingFiles.size(), 1u);
+    const std::string temporary = target + waitingFiles[0];
+    EXPECT_EQ(waitingFiles[0].size(), 8u);
     EXPECT_EQ(FileText(temporary), "first file");
     const std::string waiting = Waiting();
     EXPECT_NE(waiting.find(Short(temporary)), std::string::npos) << waiting;

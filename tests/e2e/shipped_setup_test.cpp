@@ -9,6 +9,7 @@
 #include <stdio.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -66,13 +67,8 @@ std::string ShortPath(const std::string& path) {
 
 // The one file of the folder whose name starts so (the installer's temporary names).
 std::string FileStarting(const std::string& folder, const char* pattern) {
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA((folder + "\\" + pattern).c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE) {
-        return "";
-    }
-    FindClose(find);
-    return folder + "\\" + entry.cFileName;
+    const std::vector<std::string> names = FilesMatching(folder + "\\", pattern);
+    return names.empty() ? "" : folder + "\\" + names[0];
 }
 
 // The restart question, answered No; WININIT.INI's bytes while it was asked are returned. On the

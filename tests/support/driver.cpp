@@ -136,14 +136,7 @@ SetupFolder::SetupFolder(const char* name) {
 }
 
 SetupFolder::~SetupFolder() {
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA((path + "*").c_str(), &entry);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            DeleteFileA((path + entry.cFileName).c_str());
-        } while (FindNextFileA(find, &entry));
-        FindClose(find);
-    }
+    DeleteMatching(path, "*");
     RemoveDirectoryA(path.c_str());
 }
 
@@ -294,17 +287,30 @@ void Answer(const char* caption, int button, const char* text,
     ASSERT_TRUE(WaitForWindowGone(box));
 }
 
+std::vector<std::string> FilesMatching(const std::string& folder, const char* pattern) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + pattern).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return names;
+    }
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            names.push_back(found.cFileName);
+        }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
+}
+
+void DeleteMatching(const std::string& folder, const char* pattern) {
+    for (const std::string& name : FilesMatching(folder, pattern)) {
+        DeleteFileA((folder + name).c_str());
+    }
+}
+
 int TemporaryFileCount() {
     char temp[MAX_PATH];
     GetTempPathA(sizeof(temp), temp);
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((std::string(temp) + "*.tmp").c_str(), &found);
-    int count = 0;
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            ++count;
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    return count;
+    return static_cast<int>(FilesMatching(temp, "*.tmp").size());
 }

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 // A folder of its own under the temporary folder, with a copy of setup.exe; removed at the end.
 struct SetupFolder {
@@ -46,10 +47,14 @@ bool WaitForWindowGone(HWND window);
 std::string ProgramFolder();
 // Deletes a key and everything below it.
 void DeleteKeyTree(HKEY root, const char* path);
-// Runs a command line to its end (at most six times WaitLimit()); its exit code, or 0xFFFFFFFF. With a program
-// named, the line reaches it exactly as given, as Windows starts a stored command.
+// Runs a command line to its end (at most six times WaitLimit()); its exit code, or 0xFFFFFFFF.
+// With a program named, the line reaches it exactly as given, as Windows starts a stored command.
 DWORD RunAndWait(std::string commandLine, const char* program = nullptr);
 
+// The names of the files (not folders) in folder (with its trailing backslash) that match pattern.
+std::vector<std::string> FilesMatching(const std::string& folder, const char* pattern);
+// Deletes those files.
+void DeleteMatching(const std::string& folder, const char* pattern);
 // How many *.tmp files the temporary folder holds.
 int TemporaryFileCount();
 bool Exists(const std::string& path);

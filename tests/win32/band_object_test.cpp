@@ -382,6 +382,22 @@ IObjectWithSite* WithSite(IDeskBand* band) {
     return withSite;
 }
 
+// A new band given a site on a host's strip, which makes its window.
+struct SitedDeskBand {
+    HostWindows host;
+    TestSite site;
+    IDeskBand* band = NewDeskBand();
+    IObjectWithSite* withSite = WithSite(band);
+    HWND window = nullptr;
+    HRESULT sited = E_FAIL;
+    HRESULT windowGiven = E_FAIL;
+    SitedDeskBand() {
+        site.strip = host.strip;
+        sited = withSite->SetSite(static_cast<IOleWindow*>(&site));
+        windowGiven = band->GetWindow(&window);
+    }
+};
+
 std::string ClassOf(HWND window) {
     char name[64] = "";
     GetClassNameA(window, name, sizeof(name));
@@ -389,15 +405,14 @@ std::string ClassOf(HWND window) {
 }
 
 TEST(MeterBandSite, SiteGivesTheWindowWhichOutlivesTheSiteAndCloseRemovesIt) {
-    HostWindows host;
-    TestSite site;
-    site.strip = host.strip;
-    IDeskBand* band = NewDeskBand();
-    IObjectWithSite* withSite = WithSite(band);
-
-    ASSERT_EQ(withSite->SetSite(static_cast<IOleWindow*>(&site)), S_OK);
-    HWND window = nullptr;
-    ASSERT_EQ(band->GetWindow(&window), S_OK);
+    SitedDeskBand sited;
+    const HostWindows& host = sited.host;
+    TestSite& site = sited.site;
+    IDeskBand* band = sited.band;
+    IObjectWithSite* withSite = sited.withSite;
+    HWND window = sited.window;
+    ASSERT_EQ(sited.sited, S_OK);
+    ASSERT_EQ(sited.windowGiven, S_OK);
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(GetParent(window), host.strip);
     EXPECT_EQ(ClassOf(window), "VeltrimClass");
@@ -460,18 +475,13 @@ TEST(MeterBandSite, SiteGivesTheWindowWhichOutlivesTheSiteAndCloseRemovesIt) {
 // A host that lets the band go without CloseDW: the window stays until its parent goes, but
 // it must no longer reach the freed band through its timer, focus or destruction.
 TEST(MeterBandSite, ABandReleasedWithoutCloseLeavesAnInertWindow) {
-    HostWindows host;
-    TestSite site;
-    site.strip = host.strip;
-    IDeskBand* band = NewDeskBand();
-    IObjectWithSite* withSite = WithSite(band);
-    ASSERT_EQ(withSite->SetSite(static_cast<IOleWindow*>(&site)), S_OK);
-    HWND window = nullptr;
-    band->GetWindow(&window);
+    SitedDeskBand sited;
+    HWND window = sited.window;
+    ASSERT_EQ(sited.sited, S_OK);
     ASSERT_TRUE(IsWindow(window));
-    withSite->SetSite(nullptr);
-    withSite->Release();
-    EXPECT_EQ(band->Release(), 0u);
+    sited.withSite->SetSite(nullptr);
+    sited.withSite->Release();
+    EXPECT_EQ(sited.band->Release(), 0u);
 
     ASSERT_TRUE(IsWindow(window));
     EXPECT_EQ(GetWindowLongPtrA(window, GWLP_USERDATA), 0) << "no pointer to the freed band";
@@ -479,7 +489,7 @@ TEST(MeterBandSite, ABandReleasedWithoutCloseLeavesAnInertWindow) {
     SendMessageA(window, WM_TIMER, 1, 0);
     SendMessageA(window, WM_SETFOCUS, 0, 0);
     EXPECT_TRUE(DestroyWindow(window));
-    EXPECT_TRUE(site.focusChanges.empty());
+    EXPECT_TRUE(sited.site.focusChanges.empty());
     EXPECT_EQ(Dll().canUnload(), S_OK);
 }
 
