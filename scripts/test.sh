@@ -77,10 +77,10 @@ for fuzzer in "$build"/fuzz/fuzz_*; do
   mkdir -p "$corpus"
   seeds=$root/tests/fuzz/corpus/${name#fuzz_}
   if [ -d "$seeds" ]; then cp "$seeds"/* "$corpus"/; fi
-  "$fuzzer" -max_total_time="${VT_FUZZ_SECONDS:-15}" "$corpus" >"$results/$name.log" 2>&1 ||
+  "$fuzzer" -max_total_time="${VT_FUZZ_SECONDS:-30}" "$corpus" >"$results/$name.log" 2>&1 ||
     { tail -40 "$results/$name.log"; status=1; }
 done
-echo "fuzz targets: $fuzzers run for ${VT_FUZZ_SECONDS:-15} s each"
+echo "fuzz targets: $fuzzers run for ${VT_FUZZ_SECONDS:-30} s each"
 
 bash "$root/scripts/test-summary.sh" "$results" || status=1
 exit $status

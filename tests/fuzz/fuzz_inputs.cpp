@@ -1,0 +1,153 @@
+// Every input from outside, fed the same bytes: the band's stored state as the shell hands it
+// back, script values and list sections from a file anyone can edit, WININIT.INI as found on disk
+// and paths shortened for it. No crash, no leak, no write past a buffer: each buffer is allocated
+// to its exact size so that AddressSanitizer sees the first byte written past it.
+#include <stdint.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "core/setup_core.h"
+#include "shell/band_state.h"
+
+namespace {
+
+bool IsLeadCp932(unsigned char byte) {
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+struct Input {
+    const uint8_t* data;
+    size_t size;
+    size_t position;
+};
+
+bool ReadInput(void* context, void* buffer, uint32_t size) {
+    Input* input = static_cast<Input*>(context);
+    if (input->size - input->position < size) {
+        input->position = input->size;
+        return false;
+    }
+    memcpy(buffer, input->data + input->position, size);
+    input->position += size;
+    return true;
+}
+
+bool Append(void* context, const void* data, uint32_t size) {
+    const uint8_t* p = static_cast<const uint8_t*>(data);
+    static_cast<std::vector<uint8_t>*>(context)->insert(
+        static_cast<std::vector<uint8_t>*>(context)->end(), p, p + size);
+    return true;
+}
+
+// Whatever loads saves back, at its computed size, to a stream that loads to the same meters.
+void CheckBandState(const uint8_t* data, size_t size) {
+    Input input = {data, size, 0};
+    BandOptions options = {1, 0};
+    Meter* meters = nullptr;
+    LoadBandState(ByteReader{&ReadInput, &input}, &options, &meters);
+    std::vector<uint8_t> saved;
+    if (SaveBandState(ByteWriter{&Append, &saved}, options, meters) != BandStateOk ||
+        saved.size() != BandStateSize(meters)) {
+        abort();
+    }
+    Input again = {saved.data(), saved.size(), 0};
+    Meter* reloaded = nullptr;
+    if (LoadBandState(ByteReader{&ReadInput, &again}, &options, &reloaded) != BandStateOk) {
+        abort();
+    }
+    const Meter* b = reloaded;
+    for (const Meter* a = meters; a; a = a->next) {
+        if (!a->key || !a->key[0]) {
+            continue; // left out when saved
+        }
+        if (!b || strcmp(a->key, b->key) != 0 || a->kind != b->kind || a->index != b->index ||
+            a->interval != b->interval) {
+            abort();
+        }
+        b = b->next;
+    }
+    if (b) {
+        abort();
+    }
+    ReleaseMeters(meters);
+    ReleaseMeters(reloaded);
+}
+
+// Lookups answer with a value whose length follows the name: empty, fitting or too long.
+size_t Lookup(void*, ExpandSource source, const char* name, char* value, size_t capacity) {
+    const size_t length = (strlen(name) * 37 + static_cast<size_t>(source) * 11) % 300;
+    if (length >= capacity) {
+        return length + 1;
+    }
+    memset(value, 'v', length);
+    value[length] = '\0';
+    return length;
+}
+
+void CheckSetupText(const char* text, size_t capacity, const uint8_t* data, size_t size) {
+    std::vector<char> output(capacity);
+    const ExpandServices services = {IsLeadCp932, Lookup, nullptr};
+    if (ExpandText(output.data(), capacity, text, services) &&
+        strnlen(output.data(), capacity) >= capacity) {
+        abort();
+    }
+    // The buffer as the profile reader leaves it: the fetched bytes, then zeros (one byte more
+    // than the reader's cut-off signal, so that the lines are read).
+    std::vector<char> buffer(size + 3, '\0');
+    memcpy(buffer.data(), data, size);
+    SectionReader reader = ReadSection(buffer.data(), buffer.size(), size);
+    std::vector<char> first(PathCapacity), second(PathCapacity);
+    while (const char* line = NextSectionLine(reader)) {
+        SplitFileLine(line, first.data(), first.size(), second.data(), second.size(), IsLeadCp932);
+        CopyListLine(line, first.data(), first.size(), IsLeadCp932);
+        const char* const ownPaths[] = {line, "C:\\Program Files\\setup.bin"};
+        ParseSetupCommand(SkipProgramName(line, ownPaths, 2, IsLeadCp932));
+        UninstallKeyName(first.data(), first.size(), line, IsLeadCp932);
+        FindEnvironmentValue(buffer.data(), line, first.data(), first.size(), IsLeadCp932);
+    }
+}
+
+// Every other existing path has an alias as long as its length allows.
+bool Alias(void*, const char* path, char* alias, size_t capacity) {
+    const size_t length = strlen(path);
+    if (length % 2) {
+        return false;
+    }
+    memset(alias, 'A', length % capacity);
+    alias[length % capacity] = '\0';
+    return true;
+}
+
+// The rewrite keeps every old byte within its computed buffer; a short path stays in its capacity.
+void CheckWininit(const uint8_t* data, size_t size, const char* text) {
+    const char* to = "C:\\PROGRA~1\\VT.DLL";
+    const char* from = "C:\\PROGRA~1\\_STT0001";
+    std::vector<char> output(WininitCapacity(size, to, from));
+    const size_t length = RewriteWininit(reinterpret_cast<const char*>(data), size, to, from,
+                                         output.data(), output.size());
+    if (length < size + strlen(to) + strlen(from) + 3 || length > output.size()) {
+        abort();
+    }
+    const size_t capacity = size % 64;
+    std::vector<char> shortened(capacity);
+    if (ToShortPath(shortened.data(), capacity, text, Alias, nullptr, IsLeadCp932) &&
+        strnlen(shortened.data(), capacity) >= capacity) {
+        abort();
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    CheckBandState(data, size);
+    if (size == 0) {
+        return 0;
+    }
+    const std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
+    CheckSetupText(text.c_str(), data[0], data + 1, size - 1);
+    CheckWininit(data, size, text.c_str());
+    return 0;
+}
