@@ -1,6 +1,7 @@
 // Tick-by-tick timelines of the meter list with a fake clock and a fake source.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "meters/meter_tick.h"
@@ -15,30 +16,39 @@ struct FakeSource {
     uint32_t lastElapsed = 0;
 };
 
+// A meter's moving parts in one line, for comparisons that name every field.
+std::string State(const Meter* m) {
+    return "value " + std::to_string(m->value) + " scale " + std::to_string(m->scale) + " peak " +
+           std::to_string(m->peak) + " hold " + std::to_string(m->peakHold) + " blink " +
+           std::to_string(m->blink) + " high " + std::to_string(m->lastHighTick);
+}
+
 struct Timeline {
     std::vector<FakeSource> sources;
     std::vector<Meter*> meters;
     MeterTickInput input = {};
-    MeterTickEffects last = {};
+    std::string changes; // "grid position:change bits " of each meter the last tick changed
+    Meter* head = nullptr;
 
     explicit Timeline(int count, uint32_t interval, uint32_t start) : sources(count) {
-        Meter** tail = &head;
-        for (int i = 0; i < count; ++i) {
+        for (int i = count - 1; i >= 0; --i) {
             Meter* meter = CreateMeter();
             meter->kind = PerfStat;
             meter->index = i;
             meter->interval = interval;
             meter->key = CopyText("KERNEL\\CPUUsage");
             meter->label = CopyText("label");
-            *tail = meter;
-            tail = &meter->next;
-            meters.push_back(meter);
+            meter->next = head;
+            head = meter;
+            meters.insert(meters.begin(), meter);
         }
         input.now = start;
         input.clientWidth = 100;
         input.animate = true;
         input.sampler = &Timeline::Sample;
         input.samplerContext = this;
+        input.changeSink = &Timeline::Changed;
+        input.changeContext = this;
     }
     ~Timeline() {
         ReleaseMeters(head);
@@ -54,12 +64,17 @@ struct Timeline {
         *value = source.value;
         return true;
     }
+    static void Changed(void* context, const Meter*, int position, unsigned bits) {
+        static_cast<Timeline*>(context)->changes +=
+            std::to_string(position) + ":" + std::to_string(bits) + " ";
+    }
 
     // One 100 ms timer tick.
     MeterTickEffects Tick() {
-        last = RunMeterTick(head, input);
+        changes.clear();
+        const MeterTickEffects effects = RunMeterTick(head, input);
         input.now += 100;
-        return last;
+        return effects;
     }
     // Ticks until the clock reads `until` (exclusive).
     void RunUntil(uint32_t until) {
@@ -67,8 +82,6 @@ struct Timeline {
             Tick();
         }
     }
-
-    Meter* head = nullptr;
 };
 
 TEST(UpdateMeters, JumpSetsExactScaleThenDropsAfterQuietMinuteAndTenSecondsLater) {
@@ -81,9 +94,9 @@ TEST(UpdateMeters, JumpSetsExactScaleThenDropsAfterQuietMinuteAndTenSecondsLater
     t.RunUntil(101000);
     t.sources[0].value = 730;
     EXPECT_TRUE(t.Tick().eraseBackground);
-    EXPECT_EQ(m->scale, 730u) << "the scale takes the value itself, not a step";
-    EXPECT_EQ(m->blink, 49u) << "blink set to 50 and counted down in the same tick";
-    EXPECT_EQ(m->lastHighTick, 101000u);
+    // The scale takes the value itself, not a step; blink set to 50 and counted down at once.
+    EXPECT_EQ(State(m), "value 730 scale 730 peak 730 hold 9 blink 49 high 101000");
+    EXPECT_EQ(t.changes, "0:15 ");
 
     t.sources[0].value = 150; // at or below a third of 730
     t.RunUntil(160000);
@@ -92,12 +105,8 @@ TEST(UpdateMeters, JumpSetsExactScaleThenDropsAfterQuietMinuteAndTenSecondsLater
     EXPECT_FALSE(t.Tick().eraseBackground) << "159.9 s: not yet";
     t.RunUntil(161000);
     EXPECT_TRUE(t.Tick().eraseBackground);
-    EXPECT_EQ(m->scale, 200u);
     // The old peak is dropped with the old scale and the same sample raises a new one.
-    EXPECT_EQ(m->peak, 150u);
-    EXPECT_EQ(m->peakHold, 9u);
-    EXPECT_EQ(m->blink, 49u);
-    EXPECT_EQ(m->lastHighTick, 111000u);
+    EXPECT_EQ(State(m), "value 150 scale 200 peak 150 hold 9 blink 49 high 111000");
 
     // A further drop can come ten seconds after the first, not sixty.
     t.sources[0].value = 50;
@@ -114,35 +123,28 @@ TEST(UpdateMeters, ZeroForAMinuteClearsTheScaleUntilTheNextNonZeroValue) {
     Meter* m = t.meters[0];
     t.sources[0].value = 500;
     t.Tick();
-    EXPECT_EQ(m->scale, 500u);
     t.sources[0].value = 0;
     t.RunUntil(160000);
     EXPECT_EQ(m->scale, 500u);
     EXPECT_TRUE(t.Tick().eraseBackground);
     EXPECT_EQ(m->scale, 0u);
     t.RunUntil(175000);
-    EXPECT_EQ(m->scale, 0u);
-    EXPECT_EQ(m->blink, 0u);
+    EXPECT_EQ(State(m), "value 0 scale 0 peak 0 hold 0 blink 0 high 110000");
     t.sources[0].value = 7;
     EXPECT_TRUE(t.Tick().eraseBackground);
-    EXPECT_EQ(m->scale, 7u);
-    EXPECT_EQ(m->value, 7u);
+    EXPECT_EQ(State(m), "value 7 scale 7 peak 7 hold 9 blink 49 high 175000");
 }
 
 TEST(UpdateMeters, PeakHeldNineTicksThenFallsBySegmentSteps) {
     Timeline t(1, 3000, 50000);
     Meter* m = t.meters[0];
     t.sources[0].value = 1000; // scale 1000 over 100 pixels: step 3 * 10
-    t.Tick();
-    EXPECT_EQ(m->peak, 1000u);
-    for (int tick = 1; tick <= 8; ++tick) {
+    std::string peaks;
+    for (int tick = 0; tick < 11; ++tick) {
         t.Tick();
-        EXPECT_EQ(m->peak, 1000u) << "tick " << tick;
+        peaks += std::to_string(m->peak) + " ";
     }
-    t.Tick();
-    EXPECT_EQ(m->peak, 970u);
-    t.Tick();
-    EXPECT_EQ(m->peak, 940u);
+    EXPECT_EQ(peaks, "1000 1000 1000 1000 1000 1000 1000 1000 1000 970 940 ");
 
     // A lower sample does not raise the peak; a higher one holds it again.
     t.sources[0].value = 100;
@@ -160,6 +162,7 @@ TEST(UpdateMeters, PeakHeldNineTicksThenFallsBySegmentSteps) {
     t.input.clientWidth = 5000;
     t.Tick();
     EXPECT_EQ(m->peak, before - 2);
+    EXPECT_EQ(t.changes, "0:4 ") << "only the peak moved";
 }
 
 TEST(UpdateMeters, AnimationOffNeverRaisesThePeakAndLetsAnOldOneFall) {
@@ -169,9 +172,7 @@ TEST(UpdateMeters, AnimationOffNeverRaisesThePeakAndLetsAnOldOneFall) {
     m->peak = 45;
     t.sources[0].value = 1000;
     t.Tick();
-    EXPECT_EQ(m->scale, 1000u);
-    EXPECT_EQ(m->blink, 0u) << "no blink without animation";
-    EXPECT_EQ(m->peak, 15u);
+    EXPECT_EQ(State(m), "value 1000 scale 1000 peak 15 hold 0 blink 0 high 50000");
     t.Tick();
     EXPECT_EQ(m->peak, 0u);
     t.RunUntil(60000);
@@ -184,10 +185,10 @@ TEST(UpdateMeters, HideInvalidLeavesAndRejoinsTheGrid) {
     Meter* m = t.meters[0];
     t.sources[0].value = 5;
     t.sources[1].value = 0; // never non-zero: leaves at its first zero sample
-    MeterTickEffects first = t.Tick();
-    EXPECT_TRUE(first.layoutChanged);
+    EXPECT_TRUE(t.Tick().layoutChanged);
     EXPECT_EQ(t.meters[1]->visible, 0);
     EXPECT_EQ(m->visible, 1);
+    EXPECT_EQ(t.changes, "0:15 1:16 ") << "the second meter's position counts the first";
 
     t.sources[0].value = 0;
     t.RunUntil(159000);
@@ -220,9 +221,7 @@ TEST(UpdateMeters, ScheduleSurvivesTickCountWrapAndIntervalZero) {
     t.sources[0].value = 100;
     t.sources[1].value = 100;
     // 0xFFFFF000 to 0x00002000 is 8192 ms: 100 ticks of 100 ms cross the wrap.
-    for (int tick = 0; tick < 100; ++tick) {
-        t.Tick();
-    }
+    t.RunUntil(0xFFFFF000u + 10000u);
     EXPECT_EQ(t.sources[0].samples, 10);
     EXPECT_EQ(t.sources[1].samples, 100);
     EXPECT_EQ(t.sources[1].lastElapsed, 100u);
@@ -238,8 +237,7 @@ TEST(UpdateMeters, ScheduleSurvivesTickCountWrapAndIntervalZero) {
     w.sources[0].value = 900;
     w.Tick();
     w.sources[0].value = 100;
-    const uint32_t dropAt = 0xFFFF0000u + 60000u; // wraps to 0x0000EA60 - 0x10000
-    w.RunUntil(dropAt);
+    w.RunUntil(0xFFFF0000u + 60000u);
     EXPECT_EQ(w.meters[0]->scale, 900u);
     w.Tick();
     EXPECT_EQ(w.meters[0]->scale, 200u);
@@ -252,12 +250,10 @@ TEST(UpdateMeters, FailedSampleKeepsStateButStillAgesAndMissingLabelAsksForRebui
     t.Tick();
     t.sources[0].available = false;
     t.RunUntil(101000);
-    const uint32_t blinkBefore = m->blink;
     MeterTickEffects effects = t.Tick();
-    EXPECT_EQ(m->lastSampleTick, 101000u) << "the attempt counts as the meter's sampling";
-    EXPECT_EQ(m->value, 400u);
-    EXPECT_EQ(m->scale, 400u);
-    EXPECT_EQ(m->blink, blinkBefore - 1);
+    // The attempt counts as the meter's sampling; the blink still counts down.
+    EXPECT_EQ(m->lastSampleTick, 101000u);
+    EXPECT_EQ(State(m), "value 400 scale 400 peak 376 hold 0 blink 39 high 100000");
     EXPECT_FALSE(effects.rebuildLabels);
     EXPECT_FALSE(effects.eraseBackground);
 

@@ -51,131 +51,109 @@ size_t FakeLookup(void* context, ExpandSource source, const char* name, char* va
     return found == platform.environment.end() ? 0 : Give(found->second, value, capacity);
 }
 
-class ExpandTextTest : public ::testing::Test {
-  protected:
-    FakePlatform platform;
-
-    // The expansion of text, or "<failed>".
-    std::string Expand(const char* text, size_t capacity = 4096) {
-        std::vector<char> output(capacity + 1, '#');
-        const ExpandServices services = {IsLeadCp932, FakeLookup, &platform};
-        if (!ExpandText(output.data(), capacity, text, services)) {
-            return "<failed>";
-        }
-        // Nothing may be written past the capacity.
-        EXPECT_EQ(output[capacity], '#');
-        return output.data();
+// The expansion of text by a platform (or "<failed>"), and the environment names it asked for.
+std::string Expand(FakePlatform& platform, const std::string& text, size_t capacity = 4096) {
+    std::vector<char> output(capacity + 1, '#');
+    const ExpandServices services = {IsLeadCp932, FakeLookup, &platform};
+    platform.environmentNames.clear();
+    const bool expanded = ExpandText(output.data(), capacity, text.c_str(), services);
+    EXPECT_EQ(output[capacity], '#') << "written past the capacity: " << text;
+    std::string result = expanded ? output.data() : "<failed>";
+    for (const std::string& name : platform.environmentNames) {
+        result += " [" + name + "]";
     }
-};
-
-TEST_F(ExpandTextTest, EscapesGiveTheByteAfterTheBackslash) {
-    EXPECT_EQ(Expand("C:\\\\%winsys%\\\\a"), "C:\\C:\\WINDOWS\\SYSTEM\\a");
-    EXPECT_EQ(Expand("a\\b"), "ab");
-    EXPECT_EQ(Expand("line\\none\\ttab"), "line\none\ttab");
-    // An escaped percent sign is literal and opens no group; the second has no partner.
-    EXPECT_EQ(Expand("\\%winsys%"), "%winsys%");
-    // A backslash with nothing after it stays (a folder written with a trailing separator).
-    EXPECT_EQ(Expand("C:\\\\dir\\"), "C:\\dir\\");
+    return result;
 }
 
-TEST_F(ExpandTextTest, KeywordsInAnyCase) {
+TEST(ExpandText, EscapesKeywordsEnvironmentAndDoubleByteCharacters) {
+    FakePlatform platform;
+    platform.environment = {{"TEMP", "C:\\TEMP"},
+                            {"setup", "from-environment"},
+                            {"EMPTY", ""},
+                            {"FITS", std::string(259, 'f')},
+                            {"LONG", std::string(260, 'l')},
+                            {"LONGER", std::string(1000, 'l')},
+                            {"\x83\x5C", "value"}};
+    // 0x83 0x5C is "ソ": its trail byte is a backslash and must not escape the next byte.
+    const struct {
+        std::string text, expected;
+    } rows[] = {
+        {"C:\\\\%winsys%\\\\a", "C:\\C:\\WINDOWS\\SYSTEM\\a"},
+        {"a\\b", "ab"},
+        {"line\\none\\ttab", "line\none\ttab"},
+        // An escaped percent sign is literal and opens no group; the second has no partner.
+        {"\\%winsys%", "%winsys%"},
+        // A backslash with nothing after it stays (a folder written with a trailing separator).
+        {"C:\\\\dir\\", "C:\\dir\\"},
+        // Keywords in any case never reach the environment; the install folder, while a run has
+        // not set it, falls back to the environment, as does any other name.
+        {"%WinSys%|%PROGRAM%", "C:\\WINDOWS\\SYSTEM|C:\\Program Files"},
+        {"%TEMP%\\\\x|%setup%", "C:\\TEMP\\x|from-environment [TEMP] [setup]"},
+        {"a%NOSUCHNAME%b", "ab [NOSUCHNAME]"},
+        // Percent signs without a group; the environment is not asked for an empty name.
+        {"100%", "100%"},
+        {"50% off", "50% off"},
+        {"a%%b", "ab"},
+        {"%%%", "%"},
+        // Empty and overlong values are dropped; a name too long for a path is not looked up.
+        {"<%EMPTY%><%LONG%><%LONGER%>", "<><><> [EMPTY] [LONG] [LONGER]"},
+        {"<%FITS%>", "<" + std::string(259, 'f') + "> [FITS]"},
+        {"%" + std::string(300, 'n') + "%x", "x"},
+        // Double-byte characters move as a unit, in text, in names and after an escape; a lead
+        // byte with nothing after it is dropped rather than glued onto later text.
+        {"C:\\\\\x83\x5C\\\\vt.dll", "C:\\\x83\x5C\\vt.dll"},
+        {"\x83\x5Cn", "\x83\x5Cn"},
+        {"%\x83\x5C%|%\x83\x5C%%", "value|value% [\x83\x5C] [\x83\x5C]"},
+        {"\\\x83\x5Cx", "\x83\x5Cx"},
+        {"ab\x83", "ab"},
+        {"%\x83", "%"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(Expand(platform, row.text), row.expected) << row.text;
+    }
     platform.installFolder = "D:\\Veltrim";
-    EXPECT_EQ(Expand("%WinSys%|%PROGRAM%|%Setup%"),
-              "C:\\WINDOWS\\SYSTEM|C:\\Program Files|D:\\Veltrim");
-    EXPECT_TRUE(platform.environmentNames.empty());
-}
-
-TEST_F(ExpandTextTest, EnvironmentServesUnknownNamesAndEmptyKeywords) {
-    platform.environment["TEMP"] = "C:\\TEMP";
-    platform.environment["setup"] = "from-environment";
-    // Before a run has set the install folder the keyword falls back to the environment.
-    EXPECT_EQ(Expand("%TEMP%\\\\x|%setup%"), "C:\\TEMP\\x|from-environment");
+    EXPECT_EQ(Expand(platform, "%Setup%"), "D:\\Veltrim");
     platform.programFiles.clear();
-    EXPECT_EQ(Expand("[%program%]"), "[]");
-    EXPECT_EQ(platform.environmentNames.back(), "program");
-    // An unknown name that is no variable either expands to nothing.
-    EXPECT_EQ(Expand("a%NOSUCHNAME%b"), "ab");
-}
-
-TEST_F(ExpandTextTest, PercentSignsWithoutAGroup) {
-    EXPECT_EQ(Expand("100%"), "100%");
-    EXPECT_EQ(Expand("50% off"), "50% off");
-    EXPECT_EQ(Expand("a%%b"), "ab");
-    EXPECT_EQ(Expand("%%%"), "%");
-    // The environment is not asked for an empty name.
-    EXPECT_TRUE(platform.environmentNames.empty());
-}
-
-TEST_F(ExpandTextTest, EmptyAndOverlongValuesAreDropped) {
-    platform.environment["EMPTY"] = "";
-    platform.environment["FITS"] = std::string(259, 'f');
-    platform.environment["LONG"] = std::string(260, 'l');
-    platform.environment["LONGER"] = std::string(1000, 'l');
-    EXPECT_EQ(Expand("<%EMPTY%>"), "<>");
-    EXPECT_EQ(Expand("<%FITS%>"), "<" + std::string(259, 'f') + ">");
-    EXPECT_EQ(Expand("<%LONG%>"), "<>");
-    EXPECT_EQ(Expand("<%LONGER%>"), "<>");
-    // A name too long for a path buffer is not looked up at all.
-    const std::string longName = "%" + std::string(300, 'n') + "%x";
-    EXPECT_EQ(Expand(longName.c_str()), "x");
+    EXPECT_EQ(Expand(platform, "[%program%]"), "[] [program]");
     platform.systemFolder = std::string(300, 's');
-    EXPECT_EQ(Expand("<%winsys%>"), "<>");
+    EXPECT_EQ(Expand(platform, "<%winsys%>"), "<>");
 }
 
-TEST_F(ExpandTextTest, CapacityCountsEveryByteAndTheTerminator) {
-    EXPECT_EQ(Expand("abc", 4), "abc");
-    EXPECT_EQ(Expand("abc", 3), "<failed>");
-    EXPECT_EQ(Expand("a\\nb", 4), "a\nb");
-    EXPECT_EQ(Expand("a\\nb", 3), "<failed>");
-    // "x" and the 17 bytes of the system folder and the terminator.
-    EXPECT_EQ(Expand("x%winsys%", 19), "xC:\\WINDOWS\\SYSTEM");
-    EXPECT_EQ(Expand("x%winsys%", 18), "<failed>");
-    EXPECT_EQ(Expand("", 1), "");
-    EXPECT_EQ(Expand("", 0), "<failed>");
-    EXPECT_EQ(Expand("a", 1), "<failed>");
-    EXPECT_EQ(Expand("ソ", 2), "<failed>");
-    EXPECT_EQ(Expand("ソ", 3), "ソ");
-}
-
-TEST_F(ExpandTextTest, DoubleByteCharactersMoveAsAUnit) {
-    // 0x83 0x5C: its trail byte is a backslash and must not escape the next byte.
-    ASSERT_STREQ("ソ", "\x83\x5C");
-    EXPECT_EQ(Expand("C:\\\\ソフト\\\\vt.dll"), "C:\\ソフト\\vt.dll");
-    EXPECT_EQ(Expand("ソn"), "ソn");
-    // Inside a group name as well: the variable is looked up by its full name.
-    platform.environment["ソ"] = "value";
-    EXPECT_EQ(Expand("%ソ%|%ソ%%"), "value|value%");
-    EXPECT_EQ(platform.environmentNames[0], "ソ");
-    // An escaped double-byte character keeps its trail byte.
-    EXPECT_EQ(Expand("\\ソx"), "ソx");
-    // A lead byte with nothing after it is dropped rather than glued onto later text.
-    EXPECT_EQ(Expand("ab\x83"), "ab");
-    EXPECT_EQ(Expand("%\x83"), "%");
+TEST(ExpandText, CapacityCountsEveryByteAndTheTerminator) {
+    FakePlatform platform;
+    // Text, the capacity it needs; one byte less fails. "x" and the 17 bytes of the system
+    // folder and the terminator take 19.
+    const struct {
+        const char* text;
+        size_t capacity;
+    } rows[] = {{"abc", 4}, {"a\\nb", 4}, {"x%winsys%", 19}, {"", 1}, {"\x83\x5C", 3}};
+    for (const auto& row : rows) {
+        EXPECT_NE(Expand(platform, row.text, row.capacity), "<failed>") << row.text;
+        EXPECT_EQ(Expand(platform, row.text, row.capacity - 1), "<failed>") << row.text;
+    }
+    EXPECT_EQ(Expand(platform, "a", 1), "<failed>");
 }
 
 TEST(EnvironmentBlockTest, VariablesByNameInAnyAsciiCase) {
     const char block[] = "=C:=C:\\\0Path=C:\\WINDOWS\0TEMP=C:\\TEMP\0名前=ソフト表示\0EMPTY=\0";
-    char value[PathCapacity];
-    auto find = [&](const char* name, size_t capacity = sizeof(value)) {
-        return FindEnvironmentValue(block, name, value, capacity, IsLeadCp932);
+    // Length found, then the buffer; too long for the buffer gives the size it needs and
+    // writes nothing.
+    auto find = [&](const char* name, size_t capacity = PathCapacity) {
+        char value[PathCapacity] = "untouched";
+        const size_t length = FindEnvironmentValue(block, name, value, capacity, IsLeadCp932);
+        return std::to_string(length) + ":" + (length ? value : "");
     };
-    EXPECT_EQ(find("temp"), 7u);
-    EXPECT_STREQ(value, "C:\\TEMP");
-    EXPECT_EQ(find("PATH"), 10u);
+    EXPECT_EQ(find("temp"), "7:C:\\TEMP");
+    EXPECT_EQ(find("PATH"), "10:C:\\WINDOWS");
     // A double-byte value is returned whole, and a double-byte name matches byte for byte.
-    EXPECT_EQ(find("名前"), strlen("ソフト表示"));
-    EXPECT_STREQ(value, "ソフト表示");
-    EXPECT_EQ(find("EMPTY"), 0u);
-    EXPECT_EQ(find("TEM"), 0u);
-    EXPECT_EQ(find("TEMPX"), 0u);
-    EXPECT_EQ(find(""), 0u);
+    EXPECT_EQ(find("名前"), "10:ソフト表示");
+    EXPECT_EQ(find("TEMP", 7), "8:untouched");
+    EXPECT_EQ(find("TEMP", 8), "7:C:\\TEMP");
     // The drive entries that start with "=" belong to no name.
-    EXPECT_EQ(find("=C:"), 0u);
-    // Too long for the buffer: the size it needs, nothing written.
-    strcpy(value, "untouched");
-    EXPECT_EQ(find("TEMP", 7), 8u);
-    EXPECT_STREQ(value, "untouched");
-    EXPECT_EQ(find("TEMP", 8), 7u);
+    for (const char* missing : {"EMPTY", "TEM", "TEMPX", "", "=C:"}) {
+        EXPECT_EQ(find(missing), "0:") << missing;
+    }
+    char value[8];
     EXPECT_EQ(FindEnvironmentValue(nullptr, "TEMP", value, sizeof(value), IsLeadCp932), 0u);
 }
 
@@ -225,27 +203,30 @@ TEST(SetupCommandTest, ProgramNameQuotedOrNot) {
 }
 
 TEST(SetupCommandTest, ThreeForms) {
-    SetupCommand command = ParseSetupCommand(" /U C:\\Program Files\\Veltrim\\setup.dat ");
-    EXPECT_EQ(command.mode, SetupUninstall);
-    // Blanks inside and after the path are part of it.
-    EXPECT_STREQ(command.scriptPath, "C:\\Program Files\\Veltrim\\setup.dat ");
-
-    command = ParseSetupCommand("/u C:\\A B\\setup.dat");
-    EXPECT_EQ(command.mode, SetupRelaunch);
-    EXPECT_STREQ(command.scriptPath, "C:\\A B\\setup.dat");
-
-    // Only two characters are tested; the third is skipped unseen.
-    command = ParseSetupCommand("/Uxpath");
-    EXPECT_EQ(command.mode, SetupUninstall);
-    EXPECT_STREQ(command.scriptPath, "path");
-    command = ParseSetupCommand("/u");
-    EXPECT_EQ(command.mode, SetupRelaunch);
-    EXPECT_STREQ(command.scriptPath, "");
-
-    for (const char* install : {"", "   ", "/x", "/X C:\\setup.dat", "/", "setup.dat", "u /U"}) {
-        command = ParseSetupCommand(install);
-        EXPECT_EQ(command.mode, SetupInstall) << install;
-        EXPECT_STREQ(command.scriptPath, "") << install;
+    // Blanks inside and after the path are part of it; only two characters are tested, the
+    // third is skipped unseen.
+    const struct {
+        const char* arguments;
+        SetupMode mode;
+        const char* path;
+    } rows[] = {
+        {" /U C:\\Program Files\\Veltrim\\setup.dat ", SetupUninstall,
+         "C:\\Program Files\\Veltrim\\setup.dat "},
+        {"/u C:\\A B\\setup.dat", SetupRelaunch, "C:\\A B\\setup.dat"},
+        {"/Uxpath", SetupUninstall, "path"},
+        {"/u", SetupRelaunch, ""},
+        {"", SetupInstall, ""},
+        {"   ", SetupInstall, ""},
+        {"/x", SetupInstall, ""},
+        {"/X C:\\setup.dat", SetupInstall, ""},
+        {"/", SetupInstall, ""},
+        {"setup.dat", SetupInstall, ""},
+        {"u /U", SetupInstall, ""},
+    };
+    for (const auto& row : rows) {
+        const SetupCommand command = ParseSetupCommand(row.arguments);
+        EXPECT_EQ(command.mode, row.mode) << row.arguments;
+        EXPECT_STREQ(command.scriptPath, row.path) << row.arguments;
     }
 }
 
@@ -284,35 +265,36 @@ TEST(ListSectionTest, LinesAndCutOffSections) {
 }
 
 TEST(ListSectionTest, FileLinesSplitAtTheFirstEquals) {
-    char destination[PathCapacity];
-    char source[PathCapacity];
-    auto split = [&](const std::string& line) {
-        return SplitFileLine(line.c_str(), destination, sizeof(destination), source, sizeof(source),
-                             IsLeadCp932);
-    };
-    EXPECT_EQ(split("%setup%\\\\=vt.dll"), ListLineOk);
-    EXPECT_STREQ(destination, "%setup%\\\\");
-    EXPECT_STREQ(source, "vt.dll");
-    EXPECT_EQ(split("ソフト\\\\=ソ.dll"), ListLineOk);
-    EXPECT_STREQ(destination, "ソフト\\\\");
-    EXPECT_STREQ(source, "ソ.dll");
-    EXPECT_EQ(split("=x"), ListLineOk);
-    EXPECT_STREQ(destination, "");
-    EXPECT_EQ(split("no separator"), ListLineNoSeparator);
-    // The source ends at a second "=", and the line says so.
-    EXPECT_EQ(split("a=b=c"), ListLineExtraSeparator);
-    EXPECT_STREQ(source, "b");
-    EXPECT_EQ(split("a==c"), ListLineExtraSeparator);
-    EXPECT_STREQ(source, "");
-    // Each side holds at most 259 bytes.
     const std::string side259(259, 's');
-    EXPECT_EQ(split(side259 + "=" + side259), ListLineOk);
-    EXPECT_EQ(strlen(destination), 259u);
-    EXPECT_EQ(strlen(source), 259u);
-    EXPECT_EQ(split(side259 + "d=x"), ListLineTooLong);
-    EXPECT_EQ(split("x=" + side259 + "s"), ListLineTooLong);
-    // A double-byte character that would straddle the limit does not fit.
-    EXPECT_EQ(split(std::string(258, 'd') + "ソ=x"), ListLineTooLong);
+    const struct {
+        std::string line;
+        ListLineStatus status;
+        std::string sides; // "destination|source" of a line that was split
+    } rows[] = {
+        {"%setup%\\\\=vt.dll", ListLineOk, "%setup%\\\\|vt.dll"},
+        {"ソフト\\\\=ソ.dll", ListLineOk, "ソフト\\\\|ソ.dll"},
+        {"=x", ListLineOk, "|x"},
+        {"no separator", ListLineNoSeparator, ""},
+        // The source ends at a second "=", and the line says so.
+        {"a=b=c", ListLineExtraSeparator, "a|b"},
+        {"a==c", ListLineExtraSeparator, "a|"},
+        // Each side holds at most 259 bytes; a double-byte character that would straddle the
+        // limit does not fit.
+        {side259 + "=" + side259, ListLineOk, side259 + "|" + side259},
+        {side259 + "d=x", ListLineTooLong, ""},
+        {"x=" + side259 + "s", ListLineTooLong, ""},
+        {std::string(258, 'd') + "ソ=x", ListLineTooLong, ""},
+    };
+    for (const auto& row : rows) {
+        char destination[PathCapacity] = "", source[PathCapacity] = "";
+        EXPECT_EQ(SplitFileLine(row.line.c_str(), destination, sizeof(destination), source,
+                                sizeof(source), IsLeadCp932),
+                  row.status)
+            << row.line;
+        if (!row.sides.empty()) {
+            EXPECT_EQ(std::string(destination) + "|" + source, row.sides) << row.line;
+        }
+    }
 }
 
 TEST(ListSectionTest, WholeLineCopies) {
