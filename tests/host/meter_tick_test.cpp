@@ -98,7 +98,7 @@ TEST(UpdateMeters, JumpSetsExactScaleThenDropsAfterQuietMinuteAndTenSecondsLater
     EXPECT_EQ(State(m), "value 730 scale 730 peak 730 hold 9 blink 49 high 101000");
     EXPECT_EQ(t.changes, "0:15 ");
 
-    t.sources[0].value = 150; // at or below a third of 730
+    t.sources[0].value = 243; // at or below a third of 730
     t.RunUntil(160000);
     EXPECT_EQ(m->scale, 730u);
     EXPECT_EQ(t.sources[0].samples, 60);
@@ -106,12 +106,12 @@ TEST(UpdateMeters, JumpSetsExactScaleThenDropsAfterQuietMinuteAndTenSecondsLater
     t.RunUntil(161000);
     EXPECT_TRUE(t.Tick().eraseBackground);
     // The old peak is dropped with the old scale and the same sample raises a new one.
-    EXPECT_EQ(State(m), "value 150 scale 200 peak 150 hold 9 blink 49 high 111000");
+    EXPECT_EQ(State(m), "value 243 scale 500 peak 243 hold 9 blink 49 high 111000");
 
     // A further drop can come ten seconds after the first, not sixty.
     t.sources[0].value = 50;
     t.RunUntil(170000);
-    EXPECT_EQ(m->scale, 200u);
+    EXPECT_EQ(m->scale, 500u);
     t.RunUntil(171000);
     t.Tick();
     EXPECT_EQ(m->scale, 100u);
@@ -163,6 +163,14 @@ TEST(UpdateMeters, PeakHeldNineTicksThenFallsBySegmentSteps) {
     t.Tick();
     EXPECT_EQ(m->peak, before - 2);
     EXPECT_EQ(t.changes, "0:4 ") << "only the peak moved";
+
+    // A value that reaches the peak holds it again: sampled every tick, it never falls.
+    Timeline every(1, 0, 50000);
+    every.sources[0].value = 1000;
+    for (int tick = 0; tick < 12; ++tick) {
+        every.Tick();
+        ASSERT_EQ(every.meters[0]->peak, 1000u) << tick;
+    }
 }
 
 TEST(UpdateMeters, AnimationOffNeverRaisesThePeakAndLetsAnOldOneFall) {
@@ -189,6 +197,10 @@ TEST(UpdateMeters, HideInvalidLeavesAndRejoinsTheGrid) {
     EXPECT_EQ(t.meters[1]->visible, 0);
     EXPECT_EQ(m->visible, 1);
     EXPECT_EQ(t.changes, "0:15 1:16 ") << "the second meter's position counts the first";
+    Timeline alone(1, 1000, 100000);
+    alone.input.hideInvalid = true;
+    const MeterTickEffects left = alone.Tick();
+    EXPECT_TRUE(left.layoutChanged && left.eraseBackground) << "left with no scale change";
 
     t.sources[0].value = 0;
     t.RunUntil(159000);

@@ -170,6 +170,8 @@ TEST(UninstallKeyTest, NamesOnlyTheProductsOwnKey) {
     // Bounded by the buffer: the parent path alone is 52 bytes.
     EXPECT_TRUE(UninstallKeyName(key, 54, "V", IsLeadCp932));
     EXPECT_FALSE(UninstallKeyName(key, 53, "V", IsLeadCp932));
+    std::vector<char> small(20);
+    EXPECT_FALSE(UninstallKeyName(small.data(), small.size(), "V", IsLeadCp932));
 }
 
 TEST(SetupCommandTest, ProgramNameQuotedOrNot) {
