@@ -1,6 +1,8 @@
 // The bar's segment count, lit count and gradient colours.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "window/bar_rules.h"
 
 namespace {
@@ -10,14 +12,12 @@ std::string Rgb(BarColour c) {
 }
 
 TEST(BarGeometry, SegmentCountFromTheWidth) {
-    EXPECT_LE(BarSegmentCount(0), 0);
-    EXPECT_LE(BarSegmentCount(2), 0);
-    EXPECT_LE(BarSegmentCount(5), 0) << "below 6 pixels no bar";
-    EXPECT_EQ(BarSegmentCount(6), 1);
-    EXPECT_EQ(BarSegmentCount(8), 1);
-    EXPECT_EQ(BarSegmentCount(9), 2);
-    EXPECT_EQ(BarSegmentCount(33), 10);
-    EXPECT_EQ(BarSegmentCount(303), 100);
+    // Below 6 pixels no bar; three pixels a segment after the box's edges.
+    std::string counts;
+    for (int width : {0, 2, 5, 6, 8, 9, 33, 303}) {
+        counts += std::to_string(std::max(BarSegmentCount(width), 0)) + " ";
+    }
+    EXPECT_EQ(counts, "0 0 0 1 1 2 10 100 ");
     EXPECT_EQ(BarBoxRight(10), 33);
     EXPECT_EQ(BarSegmentLeft(0), 2);
     EXPECT_EQ(BarSegmentLeft(9), 29);
@@ -54,46 +54,37 @@ TEST(BarColours, HalfStrengthTruncates) {
     EXPECT_EQ(Rgb(HalfStrength({1, 121, 255})), "0,60,127");
 }
 
-TEST(BarCounts, LitCountWithoutOverflow) {
-    // 100 x 3000000000 wraps in 32 bits; the rule halves until it fits.
-    BarCounts big = BarLitCount(3000000000u, 4000000000u, 0, 100);
-    EXPECT_EQ(big.lit, 75u);
-    BarCounts full = BarLitCount(4000000000u, 4000000000u, 4000000000u, 100);
-    EXPECT_EQ(full.lit, 100u);
-    EXPECT_EQ(full.peak, 100u);
-    // The peak is divided by the reduced scale as well.
-    BarCounts withPeak = BarLitCount(3000000000u, 4000000000u, 3600000000u, 100);
-    EXPECT_EQ(withPeak.lit, 75u);
-    EXPECT_EQ(withPeak.peak, 90u);
-    // Small numbers need no halving and truncate.
-    BarCounts small = BarLitCount(7, 10, 9, 10);
-    EXPECT_EQ(small.lit, 7u);
-    EXPECT_EQ(small.peak, 9u);
-    EXPECT_EQ(BarLitCount(0, 10, 10, 10).lit, 0u);
-    EXPECT_EQ(BarLitCount(0, 10, 10, 10).peak, 10u);
-    EXPECT_EQ(BarLitCount(199, 200, 0, 10).lit, 9u);
-    // Largest values: every segment, no endless halving with a scale of 1.
-    EXPECT_EQ(BarLitCount(0xFFFFFFFFu, 0xFFFFFFFFu, 0, 333).lit, 333u);
-    EXPECT_EQ(BarLitCount(1, 1, 1, 50).lit, 50u);
-}
-
-TEST(BarCounts, PeakPositionDoesNotWrapWhereTheValueDoesNot) {
-    // Nothing lit, so nothing is halved: 100 x 4000000000 would wrap 32 bits to a position of 0
-    // and lose the peak mark at the top of the bar.
-    BarCounts top = BarLitCount(0, 4000000000u, 4000000000u, 100);
-    EXPECT_EQ(top.lit, 0u);
-    EXPECT_EQ(top.peak, 100u);
-    // A drive of 100 GB in kilobytes: 50 x 60000000 fits, 50 x 90000000 does not.
-    BarCounts drive = BarLitCount(60000000u, 100000000u, 90000000u, 50);
-    EXPECT_EQ(drive.lit, 30u);
-    EXPECT_EQ(drive.peak, 45u);
-}
-
-TEST(BarCounts, ValuesAndPeaksAboveTheScaleFillTheBoxAndStop) {
-    EXPECT_EQ(BarLitCount(150, 100, 0, 10).lit, 10u);
-    EXPECT_EQ(BarLitCount(5, 100, 300, 10).peak, 10u);
-    EXPECT_EQ(BarLitCount(0xFFFFFFFFu, 1, 0xFFFFFFFFu, 7).lit, 7u);
-    EXPECT_EQ(BarLitCount(0xFFFFFFFFu, 1, 0xFFFFFFFFu, 7).peak, 7u);
+TEST(BarCounts, LitAndPeakCountsWithoutOverflow) {
+    const struct {
+        uint32_t value, scale, peak, segments, lit, peakLit;
+    } rows[] = {
+        // 100 x 3000000000 wraps in 32 bits: the rule halves until it fits, and divides the
+        // peak by the reduced scale as well.
+        {3000000000u, 4000000000u, 0, 100, 75, 0},
+        {4000000000u, 4000000000u, 4000000000u, 100, 100, 100},
+        {3000000000u, 4000000000u, 3600000000u, 100, 75, 90},
+        // Small numbers need no halving and truncate.
+        {7, 10, 9, 10, 7, 9},
+        {0, 10, 10, 10, 0, 10},
+        {199, 200, 0, 10, 9, 0},
+        // Largest values: every segment, no endless halving with a scale of 1.
+        {0xFFFFFFFFu, 0xFFFFFFFFu, 0, 333, 333, 0},
+        {1, 1, 1, 50, 50, 50},
+        // Nothing lit, so nothing is halved: 100 x 4000000000 would wrap 32 bits to a position
+        // of 0 and lose the peak mark at the top of the bar.
+        {0, 4000000000u, 4000000000u, 100, 0, 100},
+        // A drive of 100 GB in kilobytes: 50 x 60000000 fits, 50 x 90000000 does not.
+        {60000000u, 100000000u, 90000000u, 50, 30, 45},
+        // Values and peaks above the scale fill the box and stop.
+        {150, 100, 0, 10, 10, 0},
+        {5, 100, 300, 10, 0, 10},
+        {0xFFFFFFFFu, 1, 0xFFFFFFFFu, 7, 7, 7},
+    };
+    for (const auto& r : rows) {
+        const BarCounts counts = BarLitCount(r.value, r.scale, r.peak, r.segments);
+        EXPECT_EQ(std::make_pair(counts.lit, counts.peak), std::make_pair(r.lit, r.peakLit))
+            << r.value << "/" << r.scale << " peak " << r.peak << " in " << r.segments;
+    }
 }
 
 TEST(BarCounts, AgreesWithExactArithmeticOverAWideRange) {

@@ -17,16 +17,15 @@ std::string Format(uint32_t value, bool driveUnits) {
     return text;
 }
 
-TEST(MeterRecord, NewRecordDefaultsAndListRelease) {
+TEST(MeterRecord, NewRecordDefaultsListReleaseAndTexts) {
     Meter* head = CreateMeter();
     ASSERT_NE(head, nullptr);
-    EXPECT_EQ(head->kind, MeterKindNone);
-    EXPECT_EQ(head->index, -1);
-    EXPECT_EQ(head->visible, 1);
-    EXPECT_EQ(head->next, nullptr);
-    EXPECT_EQ(head->key, nullptr);
-    EXPECT_EQ(head->label, nullptr);
-    EXPECT_EQ(head->interval + head->scale + head->peak + head->lastRaw + head->blink, 0u);
+    const Meter zero = {};
+    Meter expected = zero;
+    expected.kind = MeterKindNone;
+    expected.index = -1;
+    expected.visible = 1;
+    EXPECT_EQ(memcmp(head, &expected, sizeof(Meter)), 0) << "zeroed, kind and index -1, visible";
 
     // A list with owned strings goes in one call (the leak checker holds us to it).
     head->key = CopyText("Memory\\Load");
@@ -36,29 +35,23 @@ TEST(MeterRecord, NewRecordDefaultsAndListRelease) {
     EXPECT_STREQ(head->next->key, "Drive\\C:\\");
     ReleaseMeters(head);
     ReleaseMeters(nullptr);
-}
 
-TEST(MeterRecord, LabelTablesKeysAndTrueText) {
-    EXPECT_STREQ(ResourceLabel(0), "SYSTEM");
+    // Labels of the tables by index, and none outside them.
     EXPECT_STREQ(ResourceLabel(2), "USER");
     EXPECT_EQ(ResourceLabel(3), nullptr);
     EXPECT_EQ(ResourceLabel(-1), nullptr);
-    EXPECT_STREQ(MemoryLabel(0), "使用中メモリ (%)");
     EXPECT_STREQ(MemoryLabel(3), "空き仮想メモリー");
     EXPECT_EQ(MemoryLabel(4), nullptr);
     // Code page 932 in the binary: the first character of the memory-load label.
     EXPECT_EQ(memcmp(MemoryLabel(0), "\x8e\x67", 2), 0);
-
     EXPECT_STREQ(DriveRootOfKey("Drive\\C:\\"), "C:\\");
     EXPECT_STREQ(DriveRootOfKey("Drive\\"), "");
     EXPECT_STREQ(DriveRootOfKey("Dri"), "");
-
-    for (const char* text : {"TRUE", "true", "tRuE"}) {
-        EXPECT_TRUE(IsTrueText(text)) << text;
+    std::string truth;
+    for (const char* text : {"TRUE", "true", "tRuE", "TRUE ", "TRU", "", "YES"}) {
+        truth += IsTrueText(text) ? "1" : "0";
     }
-    for (const char* text : {"TRUE ", "TRU", "", "YES"}) {
-        EXPECT_FALSE(IsTrueText(text)) << text;
-    }
+    EXPECT_EQ(truth, "1110000");
 }
 
 // The texts of values, one after another, as plain or as drive figures (kilobytes).
@@ -80,81 +73,67 @@ TEST(FormatValue, UnitsAndTruncatedFractions) {
 }
 
 TEST(FormatValue, NeverWritesPastItsCapacity) {
-    char text[8];
-    memset(text, '#', sizeof(text));
-    EXPECT_EQ(FormatValue(1536, false, text, 0), 0u);
-    EXPECT_EQ(text[0], '#');
-    EXPECT_EQ(FormatValue(1536, false, text, 1), 0u);
-    EXPECT_STREQ(text, "");
-    EXPECT_EQ(FormatValue(1536, false, text, 4), 3u);
-    EXPECT_STREQ(text, "1.5");
-    EXPECT_EQ(text[4], '#');
-    EXPECT_EQ(FormatValue(1536, false, text, 6), 5u);
-    EXPECT_STREQ(text, "1.50K");
+    // Capacity, then the length written and the text (or the first byte when none fits).
+    std::string results;
+    for (size_t capacity : {0, 1, 4, 6}) {
+        char text[8];
+        memset(text, '#', sizeof(text));
+        const size_t length = FormatValue(1536, false, text, capacity);
+        results += std::to_string(length) + ":" + std::string(text, capacity + 1) + " ";
+    }
+    EXPECT_EQ(results, std::string("0:# 0:\0# 3:1.5\0# 5:1.50K\0# ", 27));
 }
 
 TEST(ScaleSteps, OneTwoFiveSeriesInThirtyTwoBits) {
-    const uint32_t first[] = {1, 2, 5, 10, 20, 50, 100, 200, 500, 1024, 2048, 5120, 10240};
-    for (int i = 0; i < 13; ++i) {
-        EXPECT_EQ(ScaleStep(i), first[i]) << i;
-    }
     // 5 G wraps modulo 2^32; past the end there is none.
-    const uint32_t later[][2] = {{17, 512000u},      {18, 1048576u},    {26, 524288000u},
-                                 {27, 1073741824u},  {28, 2147483648u}, {29, 1073741824u},
-                                 {ScaleStepCount, 0}};
-    for (const auto& r : later) {
-        EXPECT_EQ(ScaleStep(static_cast<int>(r[0])), r[1]) << r[0];
+    std::string steps;
+    for (int i :
+         {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 17, 18, 26, 27, 28, 29, int(ScaleStepCount)}) {
+        steps += std::to_string(ScaleStep(i)) + " ";
     }
-    // Nothing in the list lies above 3e9: the scale stays.
-    EXPECT_EQ(ScaleAfterDrop(1023, 5000), 1024u);
-    EXPECT_EQ(ScaleAfterDrop(600, 5000), 1024u);
-    EXPECT_EQ(ScaleAfterDrop(150, 730), 200u);
-    EXPECT_EQ(ScaleAfterDrop(500, 5000), 1024u);
-    EXPECT_EQ(ScaleAfterDrop(1, 5000), 2u);
-    EXPECT_EQ(ScaleAfterDrop(0, 5000), 0u);
-    EXPECT_EQ(ScaleAfterDrop(2000000000, 7), 2147483648u);
-    EXPECT_EQ(ScaleAfterDrop(3000000000u, 7), 7u);
+    EXPECT_EQ(steps, "1 2 5 10 20 50 100 200 500 1024 2048 5120 10240 512000 1048576 524288000 "
+                     "1073741824 2147483648 1073741824 0 ");
+    // The smallest step above the value; nothing in the list lies above 3e9: the scale stays.
+    const uint32_t drops[][3] = {{1023, 5000, 1024},
+                                 {600, 5000, 1024},
+                                 {150, 730, 200},
+                                 {500, 5000, 1024},
+                                 {1, 5000, 2},
+                                 {0, 5000, 0},
+                                 {2000000000, 7, 2147483648u},
+                                 {3000000000u, 7, 7}};
+    for (const auto& r : drops) {
+        EXPECT_EQ(ScaleAfterDrop(r[0], r[1]), r[2]) << r[0] << " of " << r[1];
+    }
+}
+
+// The rates of totals fed one after another ("-" where no rate came out).
+std::string Rates(Meter& meter, std::initializer_list<std::pair<uint32_t, uint32_t>> samples) {
+    std::string rates;
+    for (const auto& sample : samples) {
+        uint32_t rate = 99;
+        const bool made = DifferentiateSample(&meter, sample.first, sample.second, &rate);
+        rates += (made ? std::to_string(rate) : "-") + " ";
+    }
+    return rates;
 }
 
 TEST(SourceMath, DifferentiatedTotalsGiveRatesPerSecond) {
     Meter meter = {};
-    uint32_t rate = 99;
-    ASSERT_TRUE(DifferentiateSample(&meter, 1000, 1000, &rate));
-    EXPECT_EQ(rate, 0u);
-    ASSERT_TRUE(DifferentiateSample(&meter, 1500, 1000, &rate));
-    EXPECT_EQ(rate, 500u);
-    ASSERT_TRUE(DifferentiateSample(&meter, 2500, 1000, &rate));
-    EXPECT_EQ(rate, 1000u);
-    ASSERT_TRUE(DifferentiateSample(&meter, 2600, 500, &rate));
-    EXPECT_EQ(rate, 200u);
-
-    // A total that wraps past 2^32 still differs by the right amount.
+    EXPECT_EQ(Rates(meter, {{1000, 1000}, {1500, 1000}, {2500, 1000}, {2600, 500}}),
+              "0 500 1000 200 ");
+    // A total that wraps past 2^32 still differs by the right amount; two samples in one
+    // millisecond give no rate and keep the baseline for the next one.
     meter.lastRaw = 0xFFFFFF00u;
-    ASSERT_TRUE(DifferentiateSample(&meter, 0x100, 1000, &rate));
-    EXPECT_EQ(rate, 0x200u);
-
-    // Two samples in one millisecond: no rate, baseline kept for the next one.
-    EXPECT_FALSE(DifferentiateSample(&meter, 0x300, 0, &rate));
+    EXPECT_EQ(Rates(meter, {{0x100, 1000}, {0x300, 0}}), "512 - ");
     EXPECT_EQ(meter.lastRaw, 0x100u);
-    ASSERT_TRUE(DifferentiateSample(&meter, 0x300, 1000, &rate));
-    EXPECT_EQ(rate, 0x200u);
-
     // A busy counter is not wrapped by the multiplication; an absurd one is capped.
-    ASSERT_TRUE(DifferentiateSample(&meter, 0x300 + 5000000, 1000, &rate));
-    EXPECT_EQ(rate, 5000000u);
-    ASSERT_TRUE(DifferentiateSample(&meter, meter.lastRaw + 4000000000u, 1, &rate));
-    EXPECT_EQ(rate, UINT32_MAX);
-
+    EXPECT_EQ(
+        Rates(meter, {{0x300, 1000}, {0x300 + 5000000, 1000}, {0x300 + 5000000 + 4000000000u, 1}}),
+        "512 5000000 4294967295 ");
     // While the total reads 0 the meter reads 0; the first non-zero total is a new baseline.
     Meter fresh = {};
-    ASSERT_TRUE(DifferentiateSample(&fresh, 0, 1000, &rate));
-    EXPECT_EQ(rate, 0u);
-    ASSERT_TRUE(DifferentiateSample(&fresh, 0, 1000, &rate));
-    EXPECT_EQ(rate, 0u);
-    ASSERT_TRUE(DifferentiateSample(&fresh, 7000, 1000, &rate));
-    EXPECT_EQ(rate, 0u);
-    ASSERT_TRUE(DifferentiateSample(&fresh, 8000, 1000, &rate));
-    EXPECT_EQ(rate, 1000u);
+    EXPECT_EQ(Rates(fresh, {{0, 1000}, {0, 1000}, {7000, 1000}, {8000, 1000}}), "0 0 0 1000 ");
 }
 
 TEST(SourceMath, DriveKilobytesAndStatDataWords) {
