@@ -3,6 +3,8 @@
 
 #include <stdlib.h>
 
+#include <string>
+
 #include "settings/meter_choice.h"
 
 namespace {
@@ -15,16 +17,18 @@ Meter* NewMeter(const char* key, uint32_t interval, Meter* next) {
     return meter;
 }
 
-TEST(MeterChoice, NewRecordsAndTheBandsSettingByExactKey) {
+// A choice's setting in one line.
+std::string Setting(const MeterChoice* c) {
+    return std::to_string(c->kind) + " " + c->key + " index " + std::to_string(c->index) +
+           (c->enabled ? " on " : " off ") + std::to_string(c->interval) + " scale " +
+           std::to_string(c->scale) + " " +
+           std::to_string(c->value + c->peak + c->peakHold + c->lastRaw);
+}
+
+TEST(MeterChoice, NewRecordsTheBandsSettingByExactKeyAndRadios) {
     MeterChoice* choice = CreateMeterChoice(Drive, "C:\\");
     ASSERT_NE(choice, nullptr);
-    EXPECT_EQ(choice->kind, Drive);
-    EXPECT_STREQ(choice->key, "C:\\");
-    EXPECT_EQ(choice->index, -1);
-    EXPECT_EQ(choice->enabled, 0);
-    EXPECT_EQ(choice->interval, 1000u);
-    EXPECT_EQ(choice->scale, 1u);
-    EXPECT_EQ(choice->value + choice->peak + choice->peakHold + choice->lastRaw, 0u);
+    EXPECT_EQ(Setting(choice), std::to_string(Drive) + " C:\\ index -1 off 1000 scale 1 0");
 
     // The first of two equal keys wins; letter case must match; a keyless meter is passed over.
     Meter* list = NewMeter("Drive\\C:\\", 3000, NewMeter("Drive\\C:\\", 500, nullptr));
@@ -33,7 +37,6 @@ TEST(MeterChoice, NewRecordsAndTheBandsSettingByExactKey) {
     EXPECT_EQ(LookupMeterByKey(keyless, "Drive\\C:\\"), list);
     EXPECT_EQ(LookupMeterByKey(keyless, "drive\\c:\\"), nullptr);
     EXPECT_EQ(LookupMeterByKey(nullptr, "Drive\\C:\\"), nullptr);
-
     TakeMeterSetting(choice, keyless, "Drive\\c:\\");
     EXPECT_EQ(choice->enabled, 0);
     EXPECT_EQ(choice->interval, 1000u);
@@ -43,24 +46,21 @@ TEST(MeterChoice, NewRecordsAndTheBandsSettingByExactKey) {
     TakeMeterSetting(choice, keyless, nullptr); // a key that could not be built changes nothing
     EXPECT_EQ(choice->interval, 3000u);
 
-    char* key = JoinKey("Memory", "Load");
-    EXPECT_STREQ(key, "Memory\\Load");
-    free(key);
-    key = JoinKey("", "");
-    EXPECT_STREQ(key, "\\");
-    free(key);
+    for (auto parts : {std::make_pair("Memory", "Load"), std::make_pair("", "")}) {
+        char* key = JoinKey(parts.first, parts.second);
+        EXPECT_EQ(std::string(key), std::string(parts.first) + "\\" + parts.second);
+        free(key);
+    }
     ReleaseMeters(keyless);
     ReleaseMeterChoice(choice);
     ReleaseMeterChoice(nullptr);
-}
 
-TEST(MeterChoice, RadioButtonOfEachInterval) {
-    EXPECT_EQ(RadioOfInterval(500), HalfSecondRadio);
-    EXPECT_EQ(RadioOfInterval(1000), OneSecondRadio);
-    EXPECT_EQ(RadioOfInterval(3000), ThreeSecondRadio);
-    EXPECT_EQ(RadioOfInterval(0), OneSecondRadio);
-    EXPECT_EQ(RadioOfInterval(2000), OneSecondRadio);
-    EXPECT_EQ(RadioOfInterval(501), OneSecondRadio);
+    // Other intervals than the three of the radio buttons show as one second.
+    std::string radios;
+    for (uint32_t interval : {500, 1000, 3000, 0, 2000, 501}) {
+        radios += std::to_string(RadioOfInterval(interval) - HalfSecondRadio) + " ";
+    }
+    EXPECT_EQ(radios, "0 1 2 1 1 1 ") << "offsets from the half-second button";
 }
 
 TEST(PreviewSample, DifferentiatedCounterStartsAtZeroAndWraps) {
