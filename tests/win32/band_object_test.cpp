@@ -118,6 +118,12 @@ ULONGLONG SizeMax(IPersistStream* persist) {
     return size.QuadPart;
 }
 
+HWND Window(IDeskBand* band) {
+    HWND window = reinterpret_cast<HWND>(1);
+    EXPECT_EQ(band->GetWindow(&window), S_OK);
+    return window;
+}
+
 // One unsited band through every interface: identity and one reference count, band information,
 // the calls that need no window, and its stream.
 TEST(MeterBandObject, EveryInterfaceOfOneObjectBeforeItHasASite) {
@@ -166,19 +172,16 @@ TEST(MeterBandObject, EveryInterfaceOfOneObjectBeforeItHasASite) {
     EXPECT_EQ(band->GetBandInfo(1, 0, &info), S_OK);
     EXPECT_EQ(band->GetBandInfo(1, 0, nullptr), E_INVALIDARG);
 
-    HWND window = reinterpret_cast<HWND>(1);
-    EXPECT_EQ(band->GetWindow(&window), S_OK);
-    EXPECT_EQ(window, nullptr) << "no window before the site";
-    EXPECT_EQ(band->ContextSensitiveHelp(TRUE), E_NOTIMPL);
-    EXPECT_EQ(band->ResizeBorderDW(nullptr, nullptr, FALSE), E_NOTIMPL);
-    EXPECT_EQ(band->ShowDW(TRUE), S_OK);
+    EXPECT_EQ(Window(band), nullptr) << "no window before the site";
     IInputObject* input = static_cast<IInputObject*>(held[6]);
-    EXPECT_EQ(input->HasFocusIO(), S_FALSE);
-    MSG msg = {};
-    EXPECT_EQ(input->TranslateAcceleratorIO(&msg), S_FALSE);
     IObjectWithSite* withSite = static_cast<IObjectWithSite*>(held[7]);
+    MSG msg = {};
+    EXPECT_EQ(std::make_tuple(band->ContextSensitiveHelp(TRUE),
+                              band->ResizeBorderDW(nullptr, nullptr, FALSE), band->ShowDW(TRUE),
+                              input->HasFocusIO(), input->TranslateAcceleratorIO(&msg),
+                              withSite->SetSite(nullptr)),
+              std::make_tuple(E_NOTIMPL, E_NOTIMPL, S_OK, S_FALSE, S_FALSE, S_OK));
     EXPECT_EQ(Outcome(withSite->GetSite(IID_IUnknown, Dirty(&out)), out), Refused(E_FAIL));
-    EXPECT_EQ(withSite->SetSite(nullptr), S_OK);
 
     // The stream: defaults, a stored band with one meter saved again byte for byte, and a load
     // that gets nothing, which fails and leaves the meters gone.
@@ -214,12 +217,6 @@ TEST(MeterBandObject, EveryInterfaceOfOneObjectBeforeItHasASite) {
     EXPECT_EQ(CanUnload(), S_OK);
 }
 
-HWND Window(IDeskBand* band) {
-    HWND window = reinterpret_cast<HWND>(1);
-    EXPECT_EQ(band->GetWindow(&window), S_OK);
-    return window;
-}
-
 // The band's input site, or null when it refuses (as it must, with E_FAIL and its pointer cleared).
 IUnknown* SiteOf(IObjectWithSite* withSite) {
     void* site = nullptr;
@@ -233,17 +230,18 @@ IUnknown* SiteOf(IObjectWithSite* withSite) {
 }
 
 // One band through sites it refuses and sites it takes: its window, shown and hidden, focus both
-// ways, a site changed and taken away, and the close that removes the window.
-TEST(MeterBandSite, RefusedSitesThenTheWindowFocusAndCloseThroughTwoSites) {
+// ways, a site changed and taken away, and the close that removes the window; then a band
+// released without a close.
+TEST(MeterBandSite, RefusedSitesTheWindowFocusCloseAndAReleaseWithoutClose) {
     HWND host = CreateWindowExA(0, "STATIC", "host", WS_POPUP | WS_VISIBLE, 0, 0, 300, 30, nullptr,
                                 nullptr, GetModuleHandleA(nullptr), nullptr);
     IDeskBand* band = NewBand<IDeskBand>(IID_IDeskBand);
     ASSERT_NE(band, nullptr);
     IObjectWithSite* withSite = Query<IObjectWithSite>(band, IID_IObjectWithSite);
-    TestSite noWindow, nullWindow, noInputSite, site, second;
+    TestSite noWindow, nullWindow, noInputSite, site, second, third;
     noWindow.offerWindow = false;
     noInputSite.offerInputSite = false;
-    noInputSite.strip = site.strip = second.strip = host;
+    noInputSite.strip = site.strip = second.strip = third.strip = host;
     EXPECT_EQ(withSite->SetSite(static_cast<IOleWindow*>(&noWindow)), E_FAIL);
     EXPECT_EQ(Window(band), nullptr);
     EXPECT_EQ(withSite->SetSite(static_cast<IOleWindow*>(&nullWindow)), E_FAIL)
@@ -292,35 +290,27 @@ TEST(MeterBandSite, RefusedSitesThenTheWindowFocusAndCloseThroughTwoSites) {
     withSite->SetSite(nullptr);
     withSite->Release();
     EXPECT_EQ(band->Release(), 0u);
-    for (const TestSite* given : {&noWindow, &nullWindow, &noInputSite, &site, &second}) {
-        EXPECT_EQ(given->refs, 1) << "every reference the band took on a site was given back";
-    }
-    DestroyWindow(host);
-}
 
-// A host that lets the band go without CloseDW: the window stays until its parent goes, but it
-// must no longer reach the freed band through its timer, focus or destruction.
-TEST(MeterBandSite, ABandReleasedWithoutCloseLeavesAnInertWindow) {
-    HWND host = CreateWindowExA(0, "STATIC", "host", WS_POPUP | WS_VISIBLE, 0, 0, 300, 30, nullptr,
-                                nullptr, GetModuleHandleA(nullptr), nullptr);
-    IDeskBand* band = NewBand<IDeskBand>(IID_IDeskBand);
-    IObjectWithSite* withSite = Query<IObjectWithSite>(band, IID_IObjectWithSite);
-    TestSite site;
-    site.strip = host;
-    ASSERT_EQ(withSite->SetSite(static_cast<IOleWindow*>(&site)), S_OK);
-    const HWND window = Window(band);
+    // A host that lets a band go without CloseDW: the window stays until its parent goes, but it
+    // must no longer reach the freed band through its timer, focus or destruction.
+    band = NewBand<IDeskBand>(IID_IDeskBand);
+    withSite = Query<IObjectWithSite>(band, IID_IObjectWithSite);
+    ASSERT_EQ(withSite->SetSite(static_cast<IOleWindow*>(&third)), S_OK);
+    const HWND left = Window(band);
     withSite->SetSite(nullptr);
     withSite->Release();
     EXPECT_EQ(band->Release(), 0u);
-
-    ASSERT_TRUE(IsWindow(window));
-    EXPECT_EQ(GetWindowLongPtrA(window, GWLP_USERDATA), 0) << "no pointer to the freed band";
-    EXPECT_FALSE(KillTimer(window, 1)) << "the band's timer was stopped with it";
-    SendMessageA(window, WM_TIMER, 1, 0);
-    SendMessageA(window, WM_SETFOCUS, 0, 0);
-    EXPECT_TRUE(DestroyWindow(window));
-    EXPECT_TRUE(site.focusChanges.empty());
+    ASSERT_TRUE(IsWindow(left));
+    EXPECT_EQ(GetWindowLongPtrA(left, GWLP_USERDATA), 0) << "no pointer to the freed band";
+    EXPECT_FALSE(KillTimer(left, 1)) << "the band's timer was stopped with it";
+    SendMessageA(left, WM_TIMER, 1, 0);
+    SendMessageA(left, WM_SETFOCUS, 0, 0);
+    EXPECT_TRUE(DestroyWindow(left));
+    EXPECT_TRUE(third.focusChanges.empty());
     EXPECT_EQ(CanUnload(), S_OK);
+    for (const TestSite* given : {&noWindow, &nullWindow, &noInputSite, &site, &second, &third}) {
+        EXPECT_EQ(given->refs, 1) << "every reference a band took on a site was given back";
+    }
     DestroyWindow(host);
 }
 
