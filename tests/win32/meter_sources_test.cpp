@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include <string>
+#include <tuple>
 #include <utility>
 
 #include "meters/guarded_call.h"
@@ -21,6 +22,12 @@ std::pair<bool, uint32_t> Sample(TestBand& t, Meter* meter, uint32_t now, uint32
     const bool sampled = SampleMeter(&t.band, meter, now, elapsed, &value);
     return {sampled, sampled ? value : 0};
 }
+// The same after the statistic's total was set.
+std::pair<bool, uint32_t> SampleTotal(TestBand& t, Meter* meter, DWORD total, uint32_t now,
+                                      uint32_t elapsed = 1000) {
+    SetStatTotal(meter->key, total);
+    return Sample(t, meter, now, elapsed);
+}
 std::pair<bool, uint32_t> Sampled(uint32_t value) {
     return {true, value};
 }
@@ -35,24 +42,17 @@ TEST(Environment, JapaneseCodePageAndWindows98) {
 TEST(StatisticSamples, ValuesTheKeptKeyAndDifferentiatedTotals) {
     TestBand t;
     Meter* m = t.Add(PerfStat, "VTTest\\Plain", -1, 1000);
-    static const char seven[81] = {7};
-    const struct {
-        DWORD type;
-        const char* data;
-        DWORD size;
-        std::pair<bool, uint32_t> sample;
-    } rows[] = {
-        {REG_BINARY, "\x10\x27\0\0\xff\xff", 6, Sampled(10000)}, // the first word
-        {REG_BINARY, "\x34\x12", 2, Sampled(0x1234)},
-        {REG_BINARY, seven, 80, Sampled(7)},
-        {REG_BINARY, seven, 81, none}, // too long for a statistic
-        {REG_DWORD, "\x37\0\0\0", 4, none},
-        {REG_SZ, "12", 3, none},
+    auto stored = [&](DWORD type, const char* data, DWORD size) {
+        SetStatData("VTTest\\Plain", type, data, size);
+        return Sample(t, m, 5000);
     };
-    for (const auto& row : rows) {
-        SetStatData("VTTest\\Plain", row.type, row.data, row.size);
-        EXPECT_EQ(Sample(t, m, 5000), row.sample) << row.type << ", " << row.size << " bytes";
-    }
+    static const char seven[81] = {7};
+    EXPECT_EQ(stored(REG_BINARY, "\x10\x27\0\0\xff\xff", 6), Sampled(10000)) << "the first word";
+    EXPECT_EQ(stored(REG_BINARY, "\x34\x12", 2), Sampled(0x1234));
+    EXPECT_EQ(stored(REG_BINARY, seven, 80), Sampled(7));
+    EXPECT_EQ(stored(REG_BINARY, seven, 81), none) << "too long for a statistic";
+    EXPECT_EQ(stored(REG_DWORD, "\x37\0\0\0", 4), none);
+    EXPECT_EQ(stored(REG_SZ, "12", 3), none);
     EXPECT_EQ(m->scale, 0u) << "statistics leave the scale to the automatic rules";
     EXPECT_EQ(Sample(t, t.Add(PerfStat, "VTTest\\Nowhere", -1, 1000), 5000), none);
     Meter* keyless = t.Add(PerfStat, "x", -1, 1000);
@@ -60,28 +60,21 @@ TEST(StatisticSamples, ValuesTheKeptKeyAndDifferentiatedTotals) {
     keyless->key = nullptr;
     EXPECT_EQ(Sample(t, keyless, 5000), none);
 
-    SetStatTotal("VTTest\\Plain", 11);
-    ASSERT_EQ(Sample(t, m, 5000), Sampled(11));
+    ASSERT_EQ(SampleTotal(t, m, 11, 5000), Sampled(11));
     const HKEY kept = t.band.statisticsData;
     ASSERT_NE(kept, nullptr);
-    SetStatTotal("VTTest\\Plain", 12);
-    EXPECT_EQ(Sample(t, m, 5100), Sampled(12));
+    EXPECT_EQ(SampleTotal(t, m, 12, 5100), Sampled(12));
     EXPECT_EQ(t.band.statisticsData, kept) << "the same key, not opened again";
     DeleteKeyTree(HKEY_DYN_DATA, "PerfStats\\StatData");
-    SetStatTotal("VTTest\\Plain", 13);
-    EXPECT_EQ(Sample(t, m, 5200), Sampled(13)) << "the key that went is opened again";
+    EXPECT_EQ(SampleTotal(t, m, 13, 5200), Sampled(13)) << "the key that went is opened again";
 
     Meter* total = t.Add(PerfStat, "VTTest\\Total", -1, 1000);
     total->differentiate = 1;
-    const DWORD totals[] = {1000, 1500, 2500};
-    for (int i = 0; i < 3; ++i) {
-        SetStatTotal("VTTest\\Total", totals[i]);
-        EXPECT_EQ(Sample(t, total, 1000 * i), Sampled(500 * i)) << i;
-    }
-    SetStatTotal("VTTest\\Total", 0xFFFFFF00u);
-    ASSERT_TRUE(Sample(t, total, 4000).first);
-    SetStatTotal("VTTest\\Total", 0x00000100u);
-    EXPECT_EQ(Sample(t, total, 5000, 500), Sampled(0x400)) << "512 over half a second, wrapped";
+    EXPECT_EQ(SampleTotal(t, total, 1000, 0), Sampled(0));
+    EXPECT_EQ(SampleTotal(t, total, 1500, 1000), Sampled(500));
+    EXPECT_EQ(SampleTotal(t, total, 2500, 2000), Sampled(1000));
+    ASSERT_TRUE(SampleTotal(t, total, 0xFFFFFF00u, 4000).first);
+    EXPECT_EQ(SampleTotal(t, total, 0x100, 5000, 500), Sampled(0x400)) << "512 in 0.5 s, wrapped";
     ReleaseStatisticsKey(&t.band);
     EXPECT_EQ(t.band.statisticsData, nullptr);
 }
@@ -94,13 +87,7 @@ TEST(BuildLabels, EveryKindAndTheDescriptionRules) {
     DeleteKeyTree(HKEY_LOCAL_MACHINE,
                   "System\\CurrentControlSet\\Control\\PerfStats\\Enum\\VTTest\\Undescribed");
     // Each meter with its differentiate flag before, and the label and flag it must get.
-    const struct {
-        MeterKind kind;
-        const char* key;
-        int index;
-        int differentiate;
-        std::pair<std::string, int> built;
-    } rows[] = {
+    const std::tuple<MeterKind, const char*, int, int, std::pair<std::string, int>> rows[] = {
         {PerfStat, "VTTest\\Named", -1, 1, {"名前", 0}}, // no Differentiate value: plain
         {PerfStat, "VTTest\\Plain", -1, 1, {"Plain", 0}},
         {PerfStat, "VTTest\\Total", -1, 0, {"転送バイト", 1}},
@@ -112,8 +99,8 @@ TEST(BuildLabels, EveryKindAndTheDescriptionRules) {
         {static_cast<MeterKind>(9), "Other\\X", 0, 0, {"", 0}},
     };
     TestBand t;
-    for (const auto& row : rows) {
-        t.Add(row.kind, row.key, row.index, 1000)->differentiate = row.differentiate;
+    for (const auto& [kind, key, index, differentiate, built] : rows) {
+        t.Add(kind, key, index, 1000)->differentiate = differentiate;
     }
     Meter* drive = t.Add(Drive, "Drive\\C:\\", 0, 1000);
     auto build = [&t] {
@@ -128,10 +115,9 @@ TEST(BuildLabels, EveryKindAndTheDescriptionRules) {
     };
     build();
     const Meter* m = t.band.meters;
-    for (const auto& row : rows) {
-        EXPECT_EQ(std::make_pair(std::string(m->label ? m->label : ""), m->differentiate),
-                  row.built)
-            << row.key << " " << row.index; // every stale label was released first
+    for (const auto& [kind, key, index, differentiate, built] : rows) {
+        EXPECT_EQ(std::make_pair(std::string(m->label ? m->label : ""), m->differentiate), built)
+            << key << " " << index; // every stale label was released first
         m = m->next;
     }
     ASSERT_NE(drive->label, nullptr);
@@ -154,13 +140,7 @@ TEST(ResourceSamples, ThroughRsrc32DoublesPresentMissingWithoutExportAndFaulting
     Meter* user = t.Add(Resource, "Resource\\USER", 2, 1000);
     Meter* system = t.Add(Resource, "Resource\\SYSTEM", 0, 1000);
     // Each step: the module released or not, the stand-in then copied in place, and one sample.
-    const struct {
-        const char* what;
-        bool release;
-        const char* dll;
-        Meter* meter;
-        std::pair<bool, uint32_t> sample;
-    } steps[] = {
+    const std::tuple<const char*, bool, const char*, Meter*, std::pair<bool, uint32_t>> steps[] = {
         {"no rsrc32.dll", false, nullptr, user, none},
         {"the load is tried again", false, "healthy", user, Sampled(42)},
         {"system resources", false, nullptr, system, Sampled(40)},
@@ -171,21 +151,19 @@ TEST(ResourceSamples, ThroughRsrc32DoublesPresentMissingWithoutExportAndFaulting
         {"healthy again", true, "healthy", user, Sampled(42)},
     };
     uint32_t now = 100;
-    for (const auto& step : steps) {
-        SCOPED_TRACE(step.what);
-        if (step.release) {
+    for (const auto& [what, release, dll, meter, sample] : steps) {
+        SCOPED_TRACE(what);
+        if (release) {
             ReleaseResourceModule();
         }
-        if (step.dll) {
-            const std::string source = folder + "rsrc32_" + step.dll + ".dll";
-            // Only the copy over the library still loaded may fail.
-            EXPECT_TRUE(CopyFileA(source.c_str(), target.c_str(), FALSE) ||
-                        !(step.release || step.sample.first));
-        }
-        step.meter->scale = 77;
-        EXPECT_EQ(Sample(t, step.meter, now), step.sample);
-        EXPECT_EQ(step.meter->scale, step.sample.first ? 100u : 77u);
-        EXPECT_TRUE(!step.sample.first || step.meter->lastHighTick == now);
+        // Only the copy over the library still loaded may fail.
+        EXPECT_TRUE(!dll ||
+                    CopyFileA((folder + "rsrc32_" + dll + ".dll").c_str(), target.c_str(), FALSE) ||
+                    !(release || sample.first));
+        meter->scale = 77;
+        EXPECT_EQ(Sample(t, meter, now), sample);
+        EXPECT_EQ(meter->scale, sample.first ? 100u : 77u) << "a scale only from a sample";
+        EXPECT_TRUE(!sample.first || meter->lastHighTick == now);
         now += 100;
     }
     ReleaseResourceModule();
@@ -235,15 +213,8 @@ TEST(LocalSamples, MemoryAndDrivesWithTheirScalesAndBothFreeSpaceCalls) {
         ++gone[6];
     }
     ASSERT_LT(gone[6], 'Z');
-    // Each meter's scale is set to 5555 first; scale 0 here means any new full scale.
-    const struct {
-        MeterKind kind;
-        const char* key;
-        int index;
-        bool sampled;
-        uint32_t scale;
-        uint32_t least;
-    } rows[] = {
+    // Each meter's scale is set to 5555 first; a scale of 0 here means any new full scale.
+    const std::tuple<MeterKind, const char*, int, bool, uint32_t, uint32_t> rows[] = {
         {Memory, "Memory\\Load", 0, true, 100, 0},
         {Memory, "Memory\\X", 1, true, 0, 1025}, // bytes, shown in K or M
         {Memory, "Memory\\X", 2, true, 0, 1025},
@@ -253,18 +224,17 @@ TEST(LocalSamples, MemoryAndDrivesWithTheirScalesAndBothFreeSpaceCalls) {
         {Drive, gone, 1, true, 5555, 0}, // a drive that is gone reads 0 and keeps its scale
     };
     TestBand t;
-    for (const auto& row : rows) {
-        SCOPED_TRACE(std::string(row.key) + " " + std::to_string(row.index));
-        Meter* m = t.Add(row.kind, row.key, row.index, 1000);
+    for (const auto& [kind, key, index, sampled, scale, least] : rows) {
+        Meter* m = t.Add(kind, key, index, 1000);
         m->scale = 5555;
-        const std::pair<bool, uint32_t> sample = Sample(t, m, 4321);
-        EXPECT_EQ(sample.first, row.sampled);
-        EXPECT_TRUE(row.scale ? m->scale == row.scale : m->scale > 0 && m->scale != 5555)
-            << m->scale;
-        EXPECT_TRUE(!row.sampled || m->lastHighTick == 4321u) << "the scale is kept 60 s from now";
-        EXPECT_TRUE(row.scale == 5555 ? sample.second == 0
-                                      : sample.second >= row.least && sample.second <= m->scale)
-            << sample.second;
+        const auto [given, value] = Sample(t, m, 4321);
+        const bool scaleRight = scale ? m->scale == scale : m->scale > 0 && m->scale != 5555;
+        const bool valueRight = scale == 5555 ? value == 0 : value >= least && value <= m->scale;
+        // The new full scale is kept until 60 s after the sample.
+        EXPECT_EQ(
+            std::make_tuple(given, scaleRight, valueRight, !given || m->lastHighTick == 4321u),
+            std::make_tuple(sampled, true, true, true))
+            << key << " " << index << ": " << value << " of " << m->scale;
     }
 
     DWORD totalOld = 0, freeOld = 0, total = 0, available = 0;
