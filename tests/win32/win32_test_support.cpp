@@ -192,11 +192,9 @@ SitedBand::SitedBand(const std::vector<StoredMeter>& meters, int width, int heig
     Rewind(stream);
     persist->Load(stream);
     stream->Release();
-    WNDCLASSA host = {};
-    host.lpfnWndProc = HostProc;
-    host.hInstance = GetModuleHandleA(nullptr);
-    host.lpszClassName = "VtSitedBandHost";
-    host.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+    const HBRUSH face = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+    WNDCLASSA host = {0,       HostProc, 0,    0,       GetModuleHandleA(nullptr),
+                      nullptr, nullptr,  face, nullptr, "VtSitedBandHost"};
     RegisterClassA(&host);
     parent = CreateWindowExA(0, host.lpszClassName, "", WS_POPUP | WS_VISIBLE, 0, 0, width, height,
                              nullptr, nullptr, host.hInstance, nullptr);
@@ -207,11 +205,10 @@ SitedBand::SitedBand(const std::vector<StoredMeter>& meters, int width, int heig
 
 SitedBand::~SitedBand() {
     withSite->SetSite(nullptr);
-    docking->Release();
-    withSite->Release();
-    persist->Release();
-    menu->Release();
-    unknown->Release();
+    for (IUnknown* held :
+         std::initializer_list<IUnknown*>{docking, withSite, persist, menu, unknown}) {
+        held->Release();
+    }
     DestroyWindow(parent);
 }
 
