@@ -343,15 +343,6 @@ TEST(SelfRegistration, Regsvr32WritesTheClassAndCategoryAndRemovesThemWhole) {
                                                      "{00021492-0000-0000-C000-000000000046}"));
     }
 
-    // The shell's way in: CoCreateInstance through the registered server.
-    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
-    IDeskBand* band = nullptr;
-    ASSERT_EQ(CoCreateInstance(CLSID_VeltrimBand, nullptr, CLSCTX_INPROC_SERVER, IID_IDeskBand,
-                               reinterpret_cast<void**>(&band)),
-              S_OK);
-    band->Release();
-    CoUninitialize();
-
     ASSERT_EQ(RunAndWait("regsvr32.exe /s /u \"" + dll + "\""), 0u);
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, classKey));
 }
@@ -362,10 +353,8 @@ HWND Create(const char* className, DWORD style, HWND parent) {
 }
 
 TEST(ReadyUninstall, AnswersNoWhileAnyBandWindowIsAChildSomewhere) {
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = DefWindowProcA;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = "VeltrimClass";
+    WNDCLASSA windowClass = {0,       DefWindowProcA, 0,       0,       GetModuleHandleA(nullptr),
+                             nullptr, nullptr,        nullptr, nullptr, "VeltrimClass"};
     ASSERT_NE(RegisterClassA(&windowClass), 0);
     EXPECT_EQ(Ready(), TRUE);
     HWND topLevel = Create("VeltrimClass", WS_POPUP, nullptr);
