@@ -2,18 +2,11 @@
 // sites, self-registration and the uninstall handshake, against the real vt.dll under Wine.
 #include <gtest/gtest.h>
 
-#include <windows.h>
-#include <shlguid.h>
-#include <shlobj.h>
-
 #include <algorithm>
-#include <string>
 #include <tuple>
 #include <utility>
-#include <vector>
 
-#include "shell/band_object.h"
-#include "win32_test_support.h"
+#include "win32_test_support.h" // windows.h, shlobj.h, the band's class and strings
 
 namespace {
 

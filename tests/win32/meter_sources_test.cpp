@@ -4,7 +4,6 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include <string>
 #include <tuple>
 #include <utility>
 
