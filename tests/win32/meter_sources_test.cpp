@@ -83,14 +83,12 @@ TEST(BuildLabels, EveryKindAndTheDescriptionRules) {
     SetStatDescription("VTTest\\Named", "名前", nullptr);
     SetStatDescription("VTTest\\Plain", "Plain", "FALSE");
     SetStatDescription("VTTest\\Total", "転送バイト", "TrUe");
-    DeleteKeyTree(HKEY_LOCAL_MACHINE,
-                  "System\\CurrentControlSet\\Control\\PerfStats\\Enum\\VTTest\\Undescribed");
     // Each meter with its differentiate flag before, and the label and flag it must get.
     const std::tuple<MeterKind, const char*, int, int, std::pair<std::string, int>> rows[] = {
         {PerfStat, "VTTest\\Named", -1, 1, {"名前", 0}}, // no Differentiate value: plain
         {PerfStat, "VTTest\\Plain", -1, 1, {"Plain", 0}},
         {PerfStat, "VTTest\\Total", -1, 0, {"転送バイト", 1}},
-        {PerfStat, "VTTest\\Undescribed", -1, 1, {"", 1}}, // no description: the flag stays
+        {PerfStat, "VTTest\\Undescribed", -1, 1, {"", 1}}, // never described: the flag stays
         {Resource, "Resource\\GDI", 1, 0, {"GDI", 0}},
         {Resource, "Resource\\X", 3, 0, {"", 0}},
         {Memory, "Memory\\AvailVirtual", 3, 0, {"空き仮想メモリー", 0}},
