@@ -1,7 +1,11 @@
 // The meters' sources against the real registry, DLLs, memory and drives, under Wine.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
 #include <string.h>
+
+#include <tuple>
+#include <utility>
 
 #include "meters/guarded_call.h"
 #include "meters/sources.h"
@@ -11,129 +15,116 @@
 
 namespace {
 
-bool Sample(TestBand& t, Meter* meter, uint32_t now, uint32_t elapsed, uint32_t* value) {
-    *value = 0xDEADBEEF;
-    return SampleMeter(&t.band, meter, now, elapsed, value);
+// Whether the meter gave a sample, and the sample (0 when none).
+std::pair<bool, uint32_t> Sample(TestBand& t, Meter* meter, uint32_t now, uint32_t elapsed = 1000) {
+    uint32_t value = 0xDEADBEEF;
+    const bool sampled = SampleMeter(&t.band, meter, now, elapsed, &value);
+    return {sampled, sampled ? value : 0};
 }
+// The same after the statistic's total was set.
+std::pair<bool, uint32_t> SampleTotal(TestBand& t, Meter* meter, DWORD total, uint32_t now,
+                                      uint32_t elapsed = 1000) {
+    SetStatTotal(meter->key, total);
+    return Sample(t, meter, now, elapsed);
+}
+std::pair<bool, uint32_t> Sampled(uint32_t value) {
+    return {true, value};
+}
+const std::pair<bool, uint32_t> none(false, 0);
 
 TEST(Environment, JapaneseCodePageAndWindows98) {
     EXPECT_EQ(GetACP(), 932u) << "texts are compared as code page 932 bytes";
     EXPECT_EQ(LOWORD(GetVersion()), 0x0A04) << "the prefix is set to Windows 98 (4.10)";
 }
 
-TEST(StatisticSamples, OnlyBinaryValuesThatFitReadAsTheirFirstWord) {
+// Which values are statistics, the key the band keeps between samples, and totals made rates.
+TEST(StatisticSamples, ValuesTheKeptKeyAndDifferentiatedTotals) {
     TestBand t;
     Meter* m = t.Add(PerfStat, "VTTest\\Plain", -1, 1000);
-    uint32_t value = 0;
-
-    const unsigned char word[] = {0x10, 0x27, 0, 0, 0xff, 0xff};
-    SetStatData("VTTest\\Plain", REG_BINARY, word, sizeof(word));
-    ASSERT_TRUE(Sample(t, m, 5000, 1000, &value));
-    EXPECT_EQ(value, 10000u);
+    auto stored = [&](DWORD type, const char* data, DWORD size) {
+        SetStatData("VTTest\\Plain", type, data, size);
+        return Sample(t, m, 5000);
+    };
+    static const char seven[81] = {7};
+    EXPECT_EQ(stored(REG_BINARY, "\x10\x27\0\0\xff\xff", 6), Sampled(10000)) << "the first word";
+    EXPECT_EQ(stored(REG_BINARY, "\x34\x12", 2), Sampled(0x1234));
+    EXPECT_EQ(stored(REG_BINARY, seven, 80), Sampled(7));
+    EXPECT_EQ(stored(REG_BINARY, seven, 81), none) << "too long for a statistic";
+    EXPECT_EQ(stored(REG_DWORD, "\x37\0\0\0", 4), none);
+    EXPECT_EQ(stored(REG_SZ, "12", 3), none);
     EXPECT_EQ(m->scale, 0u) << "statistics leave the scale to the automatic rules";
-
-    const unsigned char shortValue[] = {0x34, 0x12};
-    SetStatData("VTTest\\Plain", REG_BINARY, shortValue, sizeof(shortValue));
-    ASSERT_TRUE(Sample(t, m, 5000, 1000, &value));
-    EXPECT_EQ(value, 0x1234u);
-
-    unsigned char exactly80[80] = {7};
-    SetStatData("VTTest\\Plain", REG_BINARY, exactly80, sizeof(exactly80));
-    ASSERT_TRUE(Sample(t, m, 5000, 1000, &value));
-    EXPECT_EQ(value, 7u);
-
-    unsigned char tooLong[81] = {7};
-    SetStatData("VTTest\\Plain", REG_BINARY, tooLong, sizeof(tooLong));
-    EXPECT_FALSE(Sample(t, m, 5000, 1000, &value));
-
-    const DWORD number = 55;
-    SetStatData("VTTest\\Plain", REG_DWORD, &number, sizeof(number));
-    EXPECT_FALSE(Sample(t, m, 5000, 1000, &value)) << "REG_DWORD is not a statistic";
-    SetStatData("VTTest\\Plain", REG_SZ, "12", 3);
-    EXPECT_FALSE(Sample(t, m, 5000, 1000, &value));
-
-    Meter* missing = t.Add(PerfStat, "VTTest\\Nowhere", -1, 1000);
-    EXPECT_FALSE(Sample(t, missing, 5000, 1000, &value));
+    EXPECT_EQ(Sample(t, t.Add(PerfStat, "VTTest\\Nowhere", -1, 1000), 5000), none);
     Meter* keyless = t.Add(PerfStat, "x", -1, 1000);
     free(keyless->key);
     keyless->key = nullptr;
-    EXPECT_FALSE(Sample(t, keyless, 5000, 1000, &value));
-}
+    EXPECT_EQ(Sample(t, keyless, 5000), none);
 
-TEST(StatisticSamples, DifferentiatedTotalsBecomeRatesThroughTheirDescription) {
-    CreateStartStat();
-    SetStatDescription("VTTest\\Total", "転送バイト", "TrUe");
-    TestBand t;
-    Meter* m = t.Add(PerfStat, "VTTest\\Total", -1, 1000);
-    BuildLabels(&t.band, false);
-    ASSERT_NE(m->label, nullptr);
-    EXPECT_STREQ(m->label, "転送バイト");
-    ASSERT_EQ(m->differentiate, 1);
+    ASSERT_EQ(SampleTotal(t, m, 11, 5000), Sampled(11));
+    const HKEY kept = t.band.statisticsData;
+    ASSERT_NE(kept, nullptr);
+    EXPECT_EQ(SampleTotal(t, m, 12, 5100), Sampled(12));
+    EXPECT_EQ(t.band.statisticsData, kept) << "the same key, not opened again";
+    DeleteKeyTree(HKEY_DYN_DATA, "PerfStats\\StatData");
+    EXPECT_EQ(SampleTotal(t, m, 13, 5200), Sampled(13)) << "the key that went is opened again";
 
-    const DWORD totals[] = {1000, 1500, 2500};
-    const uint32_t rates[] = {0, 500, 1000};
-    uint32_t value = 0;
-    for (int i = 0; i < 3; ++i) {
-        SetStatTotal("VTTest\\Total", totals[i]);
-        ASSERT_TRUE(Sample(t, m, 1000 * i, 1000, &value));
-        EXPECT_EQ(value, rates[i]) << i;
-    }
-    SetStatTotal("VTTest\\Total", 0xFFFFFF00u);
-    ASSERT_TRUE(Sample(t, m, 4000, 1000, &value));
-    SetStatTotal("VTTest\\Total", 0x00000100u);
-    ASSERT_TRUE(Sample(t, m, 5000, 500, &value));
-    EXPECT_EQ(value, 0x400u) << "512 over half a second across the wrap";
+    Meter* total = t.Add(PerfStat, "VTTest\\Total", -1, 1000);
+    total->differentiate = 1;
+    EXPECT_EQ(SampleTotal(t, total, 1000, 0), Sampled(0));
+    EXPECT_EQ(SampleTotal(t, total, 1500, 1000), Sampled(500));
+    EXPECT_EQ(SampleTotal(t, total, 2500, 2000), Sampled(1000));
+    ASSERT_TRUE(SampleTotal(t, total, 0xFFFFFF00u, 4000).first);
+    EXPECT_EQ(SampleTotal(t, total, 0x100, 5000, 500), Sampled(0x400)) << "512 in 0.5 s, wrapped";
+    ReleaseStatisticsKey(&t.band);
+    EXPECT_EQ(t.band.statisticsData, nullptr);
 }
 
 TEST(BuildLabels, EveryKindAndTheDescriptionRules) {
     CreateStartStat();
     SetStatDescription("VTTest\\Named", "名前", nullptr);
     SetStatDescription("VTTest\\Plain", "Plain", "FALSE");
-    DeleteKeyTree(HKEY_LOCAL_MACHINE,
-                  "System\\CurrentControlSet\\Control\\PerfStats\\Enum\\VTTest\\Undescribed");
-
+    SetStatDescription("VTTest\\Total", "転送バイト", "TrUe");
+    // Each meter with its differentiate flag before, and the label and flag it must get.
+    const std::tuple<MeterKind, const char*, int, int, std::pair<std::string, int>> rows[] = {
+        {PerfStat, "VTTest\\Named", -1, 1, {"名前", 0}}, // no Differentiate value: plain
+        {PerfStat, "VTTest\\Plain", -1, 1, {"Plain", 0}},
+        {PerfStat, "VTTest\\Total", -1, 0, {"転送バイト", 1}},
+        {PerfStat, "VTTest\\Undescribed", -1, 1, {"", 1}}, // never described: the flag stays
+        {Resource, "Resource\\GDI", 1, 0, {"GDI", 0}},
+        {Resource, "Resource\\X", 3, 0, {"", 0}},
+        {Memory, "Memory\\AvailVirtual", 3, 0, {"空き仮想メモリー", 0}},
+        {Memory, "Memory\\X", 4, 0, {"", 0}},
+        {static_cast<MeterKind>(9), "Other\\X", 0, 0, {"", 0}},
+    };
     TestBand t;
-    Meter* named = t.Add(PerfStat, "VTTest\\Named", -1, 1000);
-    named->differentiate = 1;
-    Meter* plain = t.Add(PerfStat, "VTTest\\Plain", -1, 1000);
-    plain->differentiate = 1;
-    Meter* undescribed = t.Add(PerfStat, "VTTest\\Undescribed", -1, 1000);
-    undescribed->differentiate = 1;
-    Meter* gdi = t.Add(Resource, "Resource\\GDI", 1, 1000);
-    Meter* badResource = t.Add(Resource, "Resource\\X", 3, 1000);
-    Meter* virt = t.Add(Memory, "Memory\\AvailVirtual", 3, 1000);
-    Meter* badMemory = t.Add(Memory, "Memory\\X", 4, 1000);
+    for (const auto& [kind, key, index, differentiate, built] : rows) {
+        t.Add(kind, key, index, 1000)->differentiate = differentiate;
+    }
     Meter* drive = t.Add(Drive, "Drive\\C:\\", 0, 1000);
-    Meter* other = t.Add(static_cast<MeterKind>(9), "Other\\X", 0, 1000);
-    other->label = CopyText("stale");
-
-    BuildLabels(&t.band, true);
-    EXPECT_STREQ(named->label, "名前");
-    EXPECT_EQ(named->differentiate, 0) << "no Differentiate value: a plain statistic";
-    EXPECT_STREQ(plain->label, "Plain");
-    EXPECT_EQ(plain->differentiate, 0);
-    EXPECT_EQ(undescribed->label, nullptr);
-    EXPECT_EQ(undescribed->differentiate, 1) << "without a description the flag stays";
-    EXPECT_STREQ(gdi->label, "GDI");
-    EXPECT_EQ(badResource->label, nullptr);
-    EXPECT_STREQ(virt->label, "空き仮想メモリー");
-    EXPECT_EQ(badMemory->label, nullptr);
+    auto build = [&t] {
+        for (Meter* m = t.band.meters; m; m = m->next) {
+            free(m->label);
+            m->label = CopyText("stale");
+        }
+        t.band.timerId = 0;
+        BuildLabels(&t.band, true);
+        EXPECT_NE(t.band.timerId, 0u);
+        EXPECT_TRUE(KillTimer(t.band.window, 1)) << "timer 1 runs on the band window";
+    };
+    build();
+    const Meter* m = t.band.meters;
+    for (const auto& [kind, key, index, differentiate, built] : rows) {
+        EXPECT_EQ(std::make_pair(std::string(m->label ? m->label : ""), m->differentiate), built)
+            << key << " " << index; // every stale label was released first
+        m = m->next;
+    }
     ASSERT_NE(drive->label, nullptr);
     EXPECT_NE(strstr(drive->label, "C:"), nullptr) << drive->label;
-    EXPECT_EQ(other->label, nullptr) << "every label is released first";
-    EXPECT_NE(t.band.timerId, 0u);
-    EXPECT_TRUE(KillTimer(t.band.window, 1)) << "timer 1 runs on the band window";
-
     // Without StartStat nothing is released or built, but the timer still starts.
     DeleteStartStat();
-    free(gdi->label);
-    gdi->label = nullptr;
-    t.band.timerId = 0;
-    BuildLabels(&t.band, true);
-    EXPECT_EQ(gdi->label, nullptr);
-    EXPECT_STREQ(named->label, "名前");
-    EXPECT_NE(t.band.timerId, 0u);
-    EXPECT_TRUE(KillTimer(t.band.window, 1));
+    build();
+    for (m = t.band.meters; m; m = m->next) {
+        EXPECT_STREQ(m->label, "stale");
+    }
     CreateStartStat();
 }
 
@@ -142,42 +133,36 @@ TEST(ResourceSamples, ThroughRsrc32DoublesPresentMissingWithoutExportAndFaulting
     const std::string target = folder + "rsrc32.dll";
     ReleaseResourceModule();
     DeleteFileA(target.c_str());
-
     TestBand t;
     Meter* user = t.Add(Resource, "Resource\\USER", 2, 1000);
-    uint32_t value = 0;
-    EXPECT_FALSE(Sample(t, user, 100, 1000, &value)) << "no rsrc32.dll";
-
-    // The load is tried again at the next sampling.
-    ASSERT_TRUE(CopyFileA((folder + "rsrc32_healthy.dll").c_str(), target.c_str(), FALSE));
-    ASSERT_TRUE(Sample(t, user, 200, 1000, &value));
-    EXPECT_EQ(value, 42u);
-    EXPECT_EQ(user->scale, 100u);
-    EXPECT_EQ(user->lastHighTick, 200u);
     Meter* system = t.Add(Resource, "Resource\\SYSTEM", 0, 1000);
-    ASSERT_TRUE(Sample(t, system, 300, 1000, &value));
-    EXPECT_EQ(value, 40u);
-
-    // A library without the export stays loaded without a function until released.
-    ReleaseResourceModule();
-    ASSERT_TRUE(CopyFileA((folder + "rsrc32_noexport.dll").c_str(), target.c_str(), FALSE));
-    EXPECT_FALSE(Sample(t, user, 400, 1000, &value));
-    ASSERT_TRUE(CopyFileA((folder + "rsrc32_healthy.dll").c_str(), target.c_str(), FALSE) ||
-                GetLastError() != 0);
-    EXPECT_FALSE(Sample(t, user, 500, 1000, &value));
-    ReleaseResourceModule();
-
-    // A function that faults gives no sample, and the band carries on.
-    ASSERT_TRUE(CopyFileA((folder + "rsrc32_faulting.dll").c_str(), target.c_str(), FALSE));
-    user->scale = 77;
-    EXPECT_FALSE(Sample(t, user, 600, 1000, &value));
-    EXPECT_FALSE(Sample(t, user, 700, 1000, &value));
-    EXPECT_EQ(user->scale, 77u);
-    ReleaseResourceModule();
-
-    ASSERT_TRUE(CopyFileA((folder + "rsrc32_healthy.dll").c_str(), target.c_str(), FALSE));
-    ASSERT_TRUE(Sample(t, user, 800, 1000, &value));
-    EXPECT_EQ(value, 42u);
+    // Each step: the module released or not, the stand-in then copied in place, and one sample.
+    const std::tuple<const char*, bool, const char*, Meter*, std::pair<bool, uint32_t>> steps[] = {
+        {"no rsrc32.dll", false, nullptr, user, none},
+        {"the load is tried again", false, "healthy", user, Sampled(42)},
+        {"system resources", false, nullptr, system, Sampled(40)},
+        {"no export", true, "noexport", user, none},
+        {"loaded without a function until released", false, "healthy", user, none},
+        {"a function that faults", true, "faulting", user, none},
+        {"faults again, and the band carries on", false, nullptr, user, none},
+        {"healthy again", true, "healthy", user, Sampled(42)},
+    };
+    uint32_t now = 100;
+    for (const auto& [what, release, dll, meter, sample] : steps) {
+        SCOPED_TRACE(what);
+        if (release) {
+            ReleaseResourceModule();
+        }
+        // Only the copy over the library still loaded may fail.
+        EXPECT_TRUE(!dll ||
+                    CopyFileA((folder + "rsrc32_" + dll + ".dll").c_str(), target.c_str(), FALSE) ||
+                    !(release || sample.first));
+        meter->scale = 77;
+        EXPECT_EQ(Sample(t, meter, now), sample);
+        EXPECT_EQ(meter->scale, sample.first ? 100u : 77u) << "a scale only from a sample";
+        EXPECT_TRUE(!sample.first || meter->lastHighTick == now);
+        now += 100;
+    }
     ReleaseResourceModule();
     EXPECT_TRUE(DeleteFileA(target.c_str()));
 }
@@ -206,67 +191,6 @@ TEST(GuardedCall, ReturnsResultsAndSurvivesExceptionsWithRegistersIntact) {
     EXPECT_EQ(result, 8u);
 }
 
-TEST(MemorySamples, EveryIndexAndItsScale) {
-    TestBand t;
-    uint32_t value = 0;
-    Meter* load = t.Add(Memory, "Memory\\Load", 0, 1000);
-    ASSERT_TRUE(Sample(t, load, 1234, 1000, &value));
-    EXPECT_EQ(load->scale, 100u);
-    EXPECT_LE(value, 100u);
-    EXPECT_EQ(load->lastHighTick, 1234u);
-    for (int index = 1; index <= 3; ++index) {
-        Meter* m = t.Add(Memory, "Memory\\X", index, 1000);
-        ASSERT_TRUE(Sample(t, m, 99, 1000, &value)) << index;
-        EXPECT_GT(m->scale, 0u) << index;
-        EXPECT_LE(value, m->scale) << index;
-        EXPECT_GT(value, 1024u) << index << ": bytes, shown in K or M";
-        EXPECT_EQ(m->lastHighTick, 99u);
-    }
-    Meter* bad = t.Add(Memory, "Memory\\X", 4, 1000);
-    bad->scale = 3;
-    EXPECT_FALSE(Sample(t, bad, 99, 1000, &value));
-    EXPECT_EQ(bad->scale, 3u);
-}
-
-char UnusedDriveLetter() {
-    const DWORD drives = GetLogicalDrives();
-    for (char letter = 'Q'; letter <= 'Y'; ++letter) {
-        if (!(drives & (1u << (letter - 'A')))) {
-            return letter;
-        }
-    }
-    return 0;
-}
-
-TEST(DriveSamples, RealDriveMissingDriveAndBothFreeSpaceCalls) {
-    BindDiskFreeSpaceEx();
-    TestBand t;
-    uint32_t value = 0;
-    Meter* c = t.Add(Drive, "Drive\\C:\\", 0, 1000);
-    ASSERT_TRUE(Sample(t, c, 4321, 1000, &value));
-    EXPECT_GT(c->scale, 0u);
-    EXPECT_LE(value, c->scale);
-    EXPECT_EQ(c->lastHighTick, 4321u);
-
-    const char letter = UnusedDriveLetter();
-    ASSERT_NE(letter, 0);
-    char key[] = "Drive\\?:\\";
-    key[6] = letter;
-    Meter* gone = t.Add(Drive, key, 1, 1000);
-    gone->scale = 5555;
-    ASSERT_TRUE(Sample(t, gone, 4321, 1000, &value)) << "a drive that is gone reads 0";
-    EXPECT_EQ(value, 0u);
-    EXPECT_EQ(gone->scale, 5555u);
-    EXPECT_EQ(gone->lastHighTick, 4321u) << "the kept full scale is not dropped 60 s later";
-
-    DWORD totalOld = 0, freeOld = 0, totalEx = 0, freeEx = 0;
-    ASSERT_TRUE(GetDriveSpaceWith(nullptr, "C:\\", &totalOld, &freeOld));
-    ASSERT_TRUE(GetDriveSpace("C:\\", &totalEx, &freeEx));
-    EXPECT_GT(totalOld, 0u);
-    EXPECT_GT(totalEx, 0u);
-    EXPECT_FALSE(GetDriveSpace(key + 6, &totalEx, &freeEx));
-}
-
 BOOL WINAPI HugeDrive(LPCSTR, PULARGE_INTEGER available, PULARGE_INTEGER total,
                       PULARGE_INTEGER totalFree) {
     available->QuadPart = 1;
@@ -279,54 +203,61 @@ BOOL WINAPI FailingFreeSpaceEx(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE
     return FALSE;
 }
 
-TEST(DriveSamples, HugeDrivesClampAndAFailingExtendedCallFallsBack) {
-    DWORD total = 0, available = 0;
-    ASSERT_TRUE(GetDriveSpaceWith(&HugeDrive, "C:\\", &total, &available));
-    EXPECT_EQ(total, 4294967295u);
-    EXPECT_EQ(available, 3u << 20);
-
-    DWORD totalOld = 0, freeOld = 0;
-    ASSERT_TRUE(GetDriveSpaceWith(nullptr, "C:\\", &totalOld, &freeOld));
-    ASSERT_TRUE(GetDriveSpaceWith(&FailingFreeSpaceEx, "C:\\", &total, &available));
-    EXPECT_EQ(total, totalOld);
-}
-
-// The band keeps the statistics key between samples; when the platform drops the key, the next
-// sample opens it again.
-TEST(StatisticSamples, KeptKeyIsOpenedAgainWhenItGoes) {
+TEST(LocalSamples, MemoryAndDrivesWithTheirScalesAndBothFreeSpaceCalls) {
+    BindDiskFreeSpaceEx();
+    char gone[] = "Drive\\Q:\\";
+    while (gone[6] < 'Z' && (GetLogicalDrives() & (1u << (gone[6] - 'A')))) {
+        ++gone[6];
+    }
+    ASSERT_LT(gone[6], 'Z');
+    // Each meter's scale is set to 5555 first; a scale of 0 here means any new full scale.
+    const std::tuple<MeterKind, const char*, int, bool, uint32_t, uint32_t> rows[] = {
+        {Memory, "Memory\\Load", 0, true, 100, 0},
+        {Memory, "Memory\\X", 1, true, 0, 1025}, // bytes, shown in K or M
+        {Memory, "Memory\\X", 2, true, 0, 1025},
+        {Memory, "Memory\\X", 3, true, 0, 1025},
+        {Memory, "Memory\\X", 4, false, 5555, 0},
+        {Drive, "Drive\\C:\\", 0, true, 0, 0},
+        {Drive, gone, 1, true, 5555, 0}, // a drive that is gone reads 0 and keeps its scale
+    };
     TestBand t;
-    Meter* m = t.Add(PerfStat, "VTTest\\Kept", -1, 1000);
-    uint32_t value = 0;
-    SetStatTotal("VTTest\\Kept", 11);
-    ASSERT_TRUE(Sample(t, m, 5000, 1000, &value));
-    const HKEY kept = t.band.statisticsData;
-    ASSERT_NE(kept, nullptr);
-    SetStatTotal("VTTest\\Kept", 12);
-    ASSERT_TRUE(Sample(t, m, 5100, 100, &value));
-    EXPECT_EQ(value, 12u);
-    EXPECT_EQ(t.band.statisticsData, kept) << "the same key, not opened again";
-    DeleteKeyTree(HKEY_DYN_DATA, "PerfStats\\StatData");
-    SetStatTotal("VTTest\\Kept", 13);
-    ASSERT_TRUE(Sample(t, m, 5200, 100, &value));
-    EXPECT_EQ(value, 13u);
-    ReleaseStatisticsKey(&t.band);
-    EXPECT_EQ(t.band.statisticsData, nullptr);
+    for (const auto& [kind, key, index, sampled, scale, least] : rows) {
+        Meter* m = t.Add(kind, key, index, 1000);
+        m->scale = 5555;
+        const auto [given, value] = Sample(t, m, 4321);
+        const bool scaleRight = scale ? m->scale == scale : m->scale > 0 && m->scale != 5555;
+        const bool valueRight = scale == 5555 ? value == 0 : value >= least && value <= m->scale;
+        // The new full scale is kept until 60 s after the sample.
+        EXPECT_EQ(
+            std::make_tuple(given, scaleRight, valueRight, !given || m->lastHighTick == 4321u),
+            std::make_tuple(sampled, true, true, true))
+            << key << " " << index << ": " << value << " of " << m->scale;
+    }
+
+    DWORD totalOld = 0, freeOld = 0, total = 0, available = 0;
+    ASSERT_TRUE(GetDriveSpaceWith(nullptr, "C:\\", &totalOld, &freeOld));
+    EXPECT_GT(totalOld, 0u);
+    EXPECT_FALSE(GetDriveSpace(gone + 6, &total, &available));
+    ASSERT_TRUE(GetDriveSpaceWith(&HugeDrive, "C:\\", &total, &available));
+    EXPECT_EQ(std::make_pair(total, available), std::make_pair(DWORD(4294967295u), DWORD(3u << 20)))
+        << "kilobytes, the total clamped";
+    ASSERT_TRUE(GetDriveSpaceWith(&FailingFreeSpaceEx, "C:\\", &total, &available));
+    EXPECT_EQ(total, totalOld) << "a failing extended call falls back to the old one";
 }
 
 TEST(UpdateMeters, TickOnARealBandSamplesEveryKindAndRepaints) {
     CreateStartStat();
     SetStatDescription("VTTest\\Tick", "Tick", nullptr);
     SetStatTotal("VTTest\\Tick", 730);
+    SetStatTotal("VTTest\\Idle", 0);
     TestBand t;
     Meter* stat = t.Add(PerfStat, "VTTest\\Tick", -1, 0);
     Meter* memory = t.Add(Memory, "Memory\\Load", 0, 0);
     Meter* drive = t.Add(Drive, "Drive\\C:\\", 0, 0);
-    SetStatTotal("VTTest\\Idle", 0);
     Meter* idle = t.Add(PerfStat, "VTTest\\Idle", -1, 0);
     EXPECT_EQ(RunBandTick(&t.band), 1);
     EXPECT_EQ(idle->visible, 1) << "idle meters stay unless the band's option hides them";
-    EXPECT_EQ(stat->value, 730u);
-    EXPECT_EQ(stat->scale, 730u);
+    EXPECT_EQ(std::make_pair(stat->value, stat->scale), std::make_pair(730u, 730u));
     EXPECT_STREQ(stat->label, "Tick") << "a due meter without a label rebuilt the labels";
     EXPECT_EQ(memory->scale, 100u);
     EXPECT_GT(drive->scale, 0u);

@@ -34,8 +34,7 @@ void SetStatTotal(const char* name, DWORD total) {
 }
 
 void CreateStartStat() {
-    HKEY key = CreateKey(HKEY_DYN_DATA, "PerfStats\\StartStat");
-    RegCloseKey(key);
+    RegCloseKey(CreateKey(HKEY_DYN_DATA, "PerfStats\\StartStat"));
 }
 
 void DeleteStartStat() {
@@ -43,19 +42,17 @@ void DeleteStartStat() {
 }
 
 void SetStatDescription(const char* key, const char* name, const char* differentiate) {
-    std::string path = "System\\CurrentControlSet\\Control\\PerfStats\\Enum\\";
-    path += key;
+    const std::string path =
+        std::string("System\\CurrentControlSet\\Control\\PerfStats\\Enum\\") + key;
     DeleteKeyTree(HKEY_LOCAL_MACHINE, path.c_str());
     HKEY description = CreateKey(HKEY_LOCAL_MACHINE, path.c_str());
-    ASSERT_NE(description, nullptr);
-    if (name) {
-        RegSetValueExA(description, "Name", 0, REG_SZ, reinterpret_cast<const BYTE*>(name),
-                       static_cast<DWORD>(strlen(name) + 1));
-    }
-    if (differentiate) {
-        RegSetValueExA(description, "Differentiate", 0, REG_SZ,
-                       reinterpret_cast<const BYTE*>(differentiate),
-                       static_cast<DWORD>(strlen(differentiate) + 1));
+    const char* const values[][2] = {{"Name", name}, {"Differentiate", differentiate}};
+    for (const auto& value : values) {
+        if (value[1]) {
+            RegSetValueExA(description, value[0], 0, REG_SZ,
+                           reinterpret_cast<const BYTE*>(value[1]),
+                           static_cast<DWORD>(strlen(value[1]) + 1));
+        }
     }
     RegCloseKey(description);
 }
@@ -68,12 +65,8 @@ TestBand::TestBand() {
 
 TestBand::~TestBand() {
     ReleaseMeters(band.meters);
-    if (band.font) {
-        DeleteObject(band.font); // made by the grid choice of a tick
-    }
-    if (band.window) {
-        DestroyWindow(band.window);
-    }
+    DeleteObject(band.font); // made by the grid choice of a tick, if one ran
+    DestroyWindow(band.window);
 }
 
 Meter* TestBand::Add(MeterKind kind, const char* key, int index, DWORD interval) {
@@ -95,19 +88,13 @@ Meter* AppendMeter(Meter** head, MeterKind kind, const char* key, int index, DWO
 }
 
 Dib::Dib(int w, int h)
-    : dc(nullptr), bitmap(nullptr), previous(nullptr), bits(nullptr), width(w), height(h) {
-    BITMAPINFO info;
-    ZeroMemory(&info, sizeof(info));
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = w;
-    info.bmiHeader.biHeight = -h; // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    : dc(CreateCompatibleDC(nullptr)), bitmap(nullptr), previous(nullptr), bits(nullptr), width(w),
+      height(h) {
+    BITMAPINFO info = {{sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0},
+                       {}}; // top-down
     void* pixels = nullptr;
     bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
     bits = static_cast<uint32_t*>(pixels);
-    dc = CreateCompatibleDC(nullptr);
     previous = SelectObject(dc, bitmap);
     EXPECT_NE(bits, nullptr);
 }
@@ -193,35 +180,6 @@ SitedBand::SitedBand(const std::vector<StoredMeter>& meters, int width, int heig
     unknown->QueryInterface(IID_IPersistStream, reinterpret_cast<void**>(&persist));
     unknown->QueryInterface(IID_IObjectWithSite, reinterpret_cast<void**>(&withSite));
     unknown->QueryInterface(IID_IDockingWindow, reinterpret_cast<void**>(&docking));
-    Load(meters);
-    WNDCLASSA host = {};
-    host.lpfnWndProc = HostProc;
-    host.hInstance = GetModuleHandleA(nullptr);
-    host.lpszClassName = "VtSitedBandHost";
-    host.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
-    RegisterClassA(&host);
-    parent = CreateWindowExA(0, host.lpszClassName, "", WS_POPUP | WS_VISIBLE, 0, 0, width, height,
-                             nullptr, nullptr, host.hInstance, nullptr);
-    site.strip = parent;
-    withSite->SetSite(static_cast<IOleWindow*>(&site));
-    docking->ShowDW(TRUE);
-}
-
-SitedBand::~SitedBand() {
-    withSite->SetSite(nullptr);
-    docking->Release();
-    withSite->Release();
-    persist->Release();
-    menu->Release();
-    unknown->Release();
-    DestroyWindow(parent);
-}
-
-MeterBand* SitedBand::Record() const {
-    return reinterpret_cast<MeterBand*>(unknown); // the primary interface starts the record
-}
-
-void SitedBand::Load(const std::vector<StoredMeter>& meters) {
     Meter* list = nullptr;
     for (const StoredMeter& m : meters) {
         AppendMeter(&list, static_cast<MeterKind>(m.kind), m.key.c_str(), m.index, m.interval);
@@ -234,6 +192,28 @@ void SitedBand::Load(const std::vector<StoredMeter>& meters) {
     Rewind(stream);
     persist->Load(stream);
     stream->Release();
+    const HBRUSH face = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+    WNDCLASSA host = {0,       HostProc, 0,    0,       GetModuleHandleA(nullptr),
+                      nullptr, nullptr,  face, nullptr, "VtSitedBandHost"};
+    RegisterClassA(&host);
+    parent = CreateWindowExA(0, host.lpszClassName, "", WS_POPUP | WS_VISIBLE, 0, 0, width, height,
+                             nullptr, nullptr, host.hInstance, nullptr);
+    site.strip = parent;
+    withSite->SetSite(static_cast<IOleWindow*>(&site));
+    docking->ShowDW(TRUE);
+}
+
+SitedBand::~SitedBand() {
+    withSite->SetSite(nullptr);
+    for (IUnknown* held :
+         std::initializer_list<IUnknown*>{docking, withSite, persist, menu, unknown}) {
+        held->Release();
+    }
+    DestroyWindow(parent);
+}
+
+MeterBand* SitedBand::Record() const {
+    return reinterpret_cast<MeterBand*>(unknown); // the primary interface starts the record
 }
 
 std::vector<StoredMeter> SitedBand::Saved() const {

@@ -65,18 +65,13 @@ struct TestSite : IOleWindow, IInputObjectSite {
     LONG refs = 1;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-        *ppv = nullptr;
-        if (IsEqualIID(riid, IID_IUnknown)) {
-            *ppv = static_cast<IOleWindow*>(this);
-        } else if (IsEqualIID(riid, IID_IOleWindow) && offerWindow) {
-            *ppv = static_cast<IOleWindow*>(this);
-        } else if (IsEqualIID(riid, IID_IInputObjectSite) && offerInputSite) {
-            *ppv = static_cast<IInputObjectSite*>(this);
-        } else {
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
+        const bool window =
+            IsEqualIID(riid, IID_IUnknown) || (IsEqualIID(riid, IID_IOleWindow) && offerWindow);
+        const bool input = IsEqualIID(riid, IID_IInputObjectSite) && offerInputSite;
+        *ppv = window  ? static_cast<void*>(static_cast<IOleWindow*>(this))
+               : input ? static_cast<IInputObjectSite*>(this)
+                       : nullptr;
+        return *ppv ? (AddRef(), S_OK) : E_NOINTERFACE;
     }
     ULONG STDMETHODCALLTYPE AddRef() override {
         return ++refs;
@@ -143,7 +138,6 @@ struct SitedBand {
     SitedBand(const std::vector<StoredMeter>& meters, int width, int height);
     ~SitedBand();
     MeterBand* Record() const;
-    void Load(const std::vector<StoredMeter>& meters);
     std::vector<StoredMeter> Saved() const;
     HRESULT Invoke(UINT_PTR verb) {
         return InvokeVerb(menu, verb);
