@@ -129,36 +129,22 @@ BOOL WINAPI CountingBitBlt(HDC d, int x, int y, int w, int h, HDC s, int sx, int
     return reinterpret_cast<decltype(&BitBlt)>(realBitBlt)(d, x, y, w, h, s, sx, sy, rop);
 }
 
-TEST(DrawBar, OneCopyToTheTargetAndEveryObjectDeleted) {
-    InstallGdiCounter();
-    Dib dib(120, 24);
-    realBitBlt = HookImport("gdi32.dll", "BitBlt", reinterpret_cast<void*>(&CountingBitBlt));
-    ASSERT_NE(realBitBlt, nullptr);
-    const long live = LiveGdiObjects(), created = GdiObjectsCreated();
-    DrawBar(dib.dc, RECT{0, 0, 120, 24}, 50, 100, 90, bandFont, false);
-    HookImport("gdi32.dll", "BitBlt", realBitBlt);
-    EXPECT_EQ(bitBlts, 1);
-    // u = 39: a memory DC, a bitmap and one brush for each of the 19 lit segments, the 15 of the
-    // trail (19 to 33) and the peak segment 34.
-    EXPECT_EQ(GdiObjectsCreated() - created, 2 + 19 + 15 + 1);
-    EXPECT_EQ(LiveGdiObjects(), live) << "everything DrawBar made is gone";
-    HBRUSH kept = CreateSolidBrush(RGB(1, 2, 3));
-    EXPECT_EQ(LiveGdiObjects(), live + 1) << "the counter sees an object made and kept";
-    DeleteObject(kept);
-}
-
 // The value's text as FormatValue writes the value passed in (not the halved one of the lit
 // count), right and bottom aligned in x 0 to 3u, y 0 to H - 2, white, against the same text drawn
 // alone on black; right of each white pixel where the face leaves nothing lies its black shadow.
-TEST(DrawBar, ValueTextIsWhiteWithItsBlackShadowOnTheRight) {
+// Each bar reaches its target in one copy, and DrawBar deletes every object it made: a memory DC,
+// a bitmap and a brush for each lit, trail and peak segment (u = 32).
+TEST(DrawBar, ValueTextOneCopyAndEveryObjectDeleted) {
     const struct {
-        uint32_t value, scale;
+        uint32_t value, scale, peak;
         bool driveUnits;
         const char* text;
-    } cases[] = {{3000000000u, 4000000000u, false, "2861M"},
-                 {50, 100, false, "50"},
-                 {2097152, 4000000, true, "2.00G"}};
+        long objects;
+    } cases[] = {{3000000000u, 4000000000u, 0, false, "2861M", 2 + 24},
+                 {50, 100, 90, false, "50", 2 + 16 + 11 + 1}, // trail 16 to 26, peak 27
+                 {2097152, 4000000, 0, true, "2.00G", 2 + 16}};
     const int w = 100, h = 20, u = BarSegmentCount(w);
+    InstallGdiCounter();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         char formatted[FormatValueCapacity];
@@ -173,7 +159,13 @@ TEST(DrawBar, ValueTextIsWhiteWithItsBlackShadowOnTheRight) {
         DrawTextA(reference.dc, c.text, -1, &face,
                   DT_RIGHT | DT_BOTTOM | DT_SINGLELINE | DT_NOPREFIX);
         SelectObject(reference.dc, previous);
-        DrawBar(dib.dc, RECT{0, 0, w, h}, c.value, c.scale, 0, bandFont, c.driveUnits);
+        realBitBlt = HookImport("gdi32.dll", "BitBlt", reinterpret_cast<void*>(&CountingBitBlt));
+        const long live = LiveGdiObjects(), created = GdiObjectsCreated(), copies = bitBlts;
+        DrawBar(dib.dc, RECT{0, 0, w, h}, c.value, c.scale, c.peak, bandFont, c.driveUnits);
+        HookImport("gdi32.dll", "BitBlt", realBitBlt);
+        EXPECT_EQ(bitBlts - copies, 1);
+        EXPECT_EQ(GdiObjectsCreated() - created, c.objects);
+        EXPECT_EQ(LiveGdiObjects(), live) << "everything DrawBar made is gone";
         int whites = 0, shadows = 0;
         // The box's outer highlight (white) lies outside the text's rectangle.
         for (int y = 0; y < h - 2; ++y) {
@@ -189,6 +181,10 @@ TEST(DrawBar, ValueTextIsWhiteWithItsBlackShadowOnTheRight) {
         }
         EXPECT_TRUE(whites > 10 && shadows > 5) << whites << " white, " << shadows << " shadow";
     }
+    const long live = LiveGdiObjects();
+    HBRUSH kept = CreateSolidBrush(RGB(1, 2, 3));
+    EXPECT_EQ(LiveGdiObjects(), live + 1) << "the counter sees an object made and kept";
+    DeleteObject(kept);
 }
 
 // Bars composed from the cached strips against the segment-by-segment drawing, pixel for pixel:
