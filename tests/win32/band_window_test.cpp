@@ -81,20 +81,17 @@ std::string Tools(const MeterBand& band, std::string* texts = nullptr) {
     std::string rects;
     const int count = static_cast<int>(SendMessageA(band.tooltipWindow, TTM_GETTOOLCOUNT, 0, 0));
     for (int i = 0; i < count; ++i) {
-        char text[100] = "", rect[64];
+        char text[100] = "";
         TOOLINFOA tool;
         ZeroMemory(&tool, sizeof(tool));
         tool.cbSize = offsetof(TOOLINFOA, lParam) + sizeof(LPARAM);
         tool.lpszText = text;
         EXPECT_TRUE(SendMessageA(band.tooltipWindow, TTM_ENUMTOOLSA, i, LPARAM(&tool)));
         const RECT& r = tool.rect;
-        snprintf(rect, sizeof(rect), "%s%ld,%ld,%ld,%ld%s", i ? " " : "", r.left, r.top, r.right,
-                 r.bottom,
-                 tool.uId != UINT_PTR(i) || tool.hwnd != band.window ||
-                         (tool.uFlags & (TTF_IDISHWND | TTF_SUBCLASS))
-                     ? "!"
-                     : "");
-        rects += rect;
+        const bool ours = tool.uId == UINT_PTR(i) && tool.hwnd == band.window &&
+                          !(tool.uFlags & (TTF_IDISHWND | TTF_SUBCLASS));
+        rects += (i ? " " : "") + std::to_string(r.left) + "," + std::to_string(r.top) + "," +
+                 std::to_string(r.right) + "," + std::to_string(r.bottom) + (ours ? "" : "!");
         if (texts) {
             *texts += std::string(text) + "|";
         }
@@ -135,7 +132,6 @@ struct RecordingSite : TestSite {
 // One band window from its creation to its closing, and made again, each behaviour checked in
 // turn on the same window: four memory meters and a resource meter in a 300 x 24 host.
 TEST(BandWindow, ClassCreationToolsTimerFocusAndClose) {
-    ASSERT_TRUE(registrationsCounted);
     CreateStartStat(); // without it (as under plain Wine) no label is built at all
     HostedBand host(300, 24);
     for (int i = 0; i < 4; ++i) {
@@ -288,7 +284,7 @@ TEST(BandWindow, ClassCreationToolsTimerFocusAndClose) {
         EXPECT_TRUE(CreateBandWindow(&band) && band.window && band.timerId == 1);
         EXPECT_FALSE(IsWindowVisible(band.window)) << "created hidden; the shell shows it";
     }
-    EXPECT_EQ(bandClassRegistrations, 1) << "registered by the first window only";
+    EXPECT_TRUE(registrationsCounted && bandClassRegistrations == 1) << "by the first window only";
 }
 
 TEST(BandWindow, PaintDrawsEveryVisibleCellTextLineAndBar) {
