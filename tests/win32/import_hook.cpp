@@ -8,16 +8,13 @@
 
 void* HookImport(const char* dll, const char* function, void* replacement) {
     BYTE* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
-    const IMAGE_DOS_HEADER* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    const IMAGE_NT_HEADERS* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& imports =
-        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    if (imports.VirtualAddress == 0) {
-        return nullptr;
-    }
+    const IMAGE_NT_HEADERS* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+        base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const DWORD imports =
+        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
     for (const IMAGE_IMPORT_DESCRIPTOR* d =
-             reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
-         d->Name; ++d) {
+             reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports);
+         imports && d->Name; ++d) {
         if (lstrcmpiA(reinterpret_cast<const char*>(base + d->Name), dll) != 0) {
             continue;
         }
@@ -25,12 +22,10 @@ void* HookImport(const char* dll, const char* function, void* replacement) {
             base + (d->OriginalFirstThunk ? d->OriginalFirstThunk : d->FirstThunk));
         IMAGE_THUNK_DATA* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk);
         for (; names->u1.AddressOfData; ++names, ++slots) {
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) {
-                continue;
-            }
             const IMAGE_IMPORT_BY_NAME* byName =
                 reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-            if (strcmp(reinterpret_cast<const char*>(byName->Name), function) != 0) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal) ||
+                strcmp(reinterpret_cast<const char*>(byName->Name), function) != 0) {
                 continue;
             }
             DWORD protection;
@@ -48,19 +43,17 @@ void* HookImport(const char* dll, const char* function, void* replacement) {
 
 namespace {
 
-std::unordered_set<void*>& Live() {
-    static std::unordered_set<void*> live;
-    return live;
-}
+// Never destroyed: a hooked DeleteObject may still run while the process ends.
+std::unordered_set<void*>& live = *new std::unordered_set<void*>;
 long created;
-void* realFunctions[12];
+void* realFunctions[9];
 
 // Stand-ins for gdi32 function number N: creators count what they make, deleters forget what
 // they took away.
 template <int N, typename R, typename... A> R WINAPI Made(A... arguments) {
     const R handle = reinterpret_cast<R(WINAPI*)(A...)>(realFunctions[N])(arguments...);
     if (handle) {
-        Live().insert(handle);
+        live.insert(handle);
         ++created;
     }
     return handle;
@@ -68,51 +61,38 @@ template <int N, typename R, typename... A> R WINAPI Made(A... arguments) {
 template <int N, typename H> BOOL WINAPI Deleted(H handle) {
     const BOOL deleted = reinterpret_cast<BOOL(WINAPI*)(H)>(realFunctions[N])(handle);
     if (deleted) {
-        Live().erase(handle);
+        live.erase(handle);
     }
     return deleted;
 }
-
-void Hook(int n, const char* name, void* counted) {
-    if (void* previous = HookImport("gdi32.dll", name, counted)) {
-        realFunctions[n] = previous;
-    }
+template <int N, typename R, typename... A> void Count(const char* name, R(WINAPI*)(A...)) {
+    realFunctions[N] = HookImport("gdi32.dll", name, reinterpret_cast<void*>(&Made<N, R, A...>));
 }
-template <int N, typename R, typename... A> void HookMade(const char* name, R(WINAPI*)(A...)) {
-    Hook(N, name, reinterpret_cast<void*>(&Made<N, R, A...>));
-}
-template <int N, typename H> void HookDeleted(const char* name, BOOL(WINAPI*)(H)) {
-    Hook(N, name, reinterpret_cast<void*>(&Deleted<N, H>));
+template <int N, typename H> void Count(const char* name, BOOL(WINAPI*)(H)) {
+    realFunctions[N] = HookImport("gdi32.dll", name, reinterpret_cast<void*>(&Deleted<N, H>));
 }
 
 } // namespace
 
 void InstallGdiCounter() {
-    if (realFunctions[11]) {
+    if (realFunctions[8]) {
         return;
     }
-    HookMade<0>("CreateCompatibleDC", &CreateCompatibleDC);
-    HookMade<1>("CreateCompatibleBitmap", &CreateCompatibleBitmap);
-    HookMade<2>("CreateBitmap", &CreateBitmap);
-    HookMade<3>("CreateDIBSection", &CreateDIBSection);
-    HookMade<4>("CreateSolidBrush", &CreateSolidBrush);
-    HookMade<5>("CreateBrushIndirect", &CreateBrushIndirect);
-    HookMade<6>("CreatePen", &CreatePen);
-    HookMade<7>("CreateFontA", &CreateFontA);
-    HookMade<8>("CreateFontIndirectA", &CreateFontIndirectA);
-    HookMade<9>("CreateRectRgn", &CreateRectRgn);
-    HookDeleted<10>("DeleteDC", &DeleteDC);
-    HookDeleted<11>("DeleteObject", &DeleteObject);
+    Count<0>("CreateCompatibleDC", &CreateCompatibleDC);
+    Count<1>("CreateCompatibleBitmap", &CreateCompatibleBitmap);
+    Count<2>("CreateDIBSection", &CreateDIBSection);
+    Count<3>("CreateSolidBrush", &CreateSolidBrush);
+    Count<4>("CreateFontA", &CreateFontA);
+    Count<5>("CreateFontIndirectA", &CreateFontIndirectA);
+    Count<6>("CreateRectRgn", &CreateRectRgn);
+    Count<7>("DeleteDC", &DeleteDC);
+    Count<8>("DeleteObject", &DeleteObject);
 }
 
 long LiveGdiObjects() {
-    return static_cast<long>(Live().size());
+    return static_cast<long>(live.size());
 }
 
 long GdiObjectsCreated() {
     return created;
-}
-
-bool IsLiveGdiObject(void* handle) {
-    return Live().count(handle) != 0;
 }

@@ -8,10 +8,8 @@
 void* HookImport(const char* dll, const char* function, void* replacement);
 
 // GDI objects made through this program's imports of the creating functions (bitmaps, brushes,
-// fonts, pens, regions, device contexts) and not yet deleted by a successful DeleteObject or
+// fonts, regions, device contexts) and not yet deleted by a successful DeleteObject or
 // DeleteDC. Counting starts with InstallGdiCounter and covers the product code and the test alike.
 void InstallGdiCounter();
 long LiveGdiObjects();
 long GdiObjectsCreated();
-// Whether handle was made through a counted creator and is still alive.
-bool IsLiveGdiObject(void* handle);
