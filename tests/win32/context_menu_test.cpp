@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <string>
 
 #include "shell/band_object.h"
@@ -61,14 +62,11 @@ std::string AboutBoxSeen(HWND box) {
     HWND link = GetDlgItem(box, 1011);
     RECT area;
     GetClientRect(link, &area);
+    Dib pixels(area.right, area.bottom);
     HDC dc = GetDC(link);
-    int blue = 0;
-    for (int y = 0; y < area.bottom; ++y) {
-        for (int x = 0; x < area.right; ++x) {
-            blue += GetPixel(dc, x, y) == RGB(0, 0, 255);
-        }
-    }
+    BitBlt(pixels.dc, 0, 0, area.right, area.bottom, dc, 0, 0, SRCCOPY);
     ReleaseDC(link, dc);
+    const long blue = std::count(pixels.bits, pixels.bits + area.right * area.bottom, 0x0000FFu);
     return seen + (blue > 10 ? " blue link" : " no blue link");
 }
 

@@ -19,7 +19,6 @@
 namespace {
 
 const char settingsCaption[] = "設定";
-const char enumPath[] = "System\\CurrentControlSet\\Control\\PerfStats\\Enum\\";
 
 // One tree item and its record, which lives while the dialog is open.
 struct TreeNode {
@@ -71,13 +70,13 @@ void Select(HWND dialog, const TreeNode* node, std::initializer_list<int> clicks
     }
 }
 
-// "text=key/kind/index/differentiate" of each candidate of a category.
-std::vector<std::string> Rows(const TreeNode& category) {
-    std::vector<std::string> rows;
+// "text=key/kind/index/differentiate;" of each candidate of a category.
+std::string Rows(const TreeNode& category) {
+    std::string rows;
     for (const TreeNode& n : category.children) {
-        rows.push_back(n.text + "=" + n.choice->key + "/" + std::to_string(n.choice->kind) + "/" +
-                       std::to_string(n.choice->index) + "/" +
-                       std::to_string(n.choice->differentiate));
+        rows += n.text + "=" + n.choice->key + "/" + std::to_string(n.choice->kind) + "/" +
+                std::to_string(n.choice->index) + "/" + std::to_string(n.choice->differentiate) +
+                ";";
     }
     return rows;
 }
@@ -190,12 +189,10 @@ const std::vector<StoredMeter> startingMeters = {
 void CheckListing(HWND dialog, const std::vector<TreeNode>& tree) {
     ASSERT_GE(tree.size(), 5u);
     EXPECT_EQ(tree[0].text + "," + tree[1].text + "," + tree[2].text, "リソース,メモリー,ドライブ");
-    EXPECT_EQ(Rows(tree[0]), (std::vector<std::string>{"SYSTEM=SYSTEM/1/0/0", "GDI=GDI/1/1/0",
-                                                       "USER=USER/1/2/0"}));
-    EXPECT_EQ(Rows(tree[1]), (std::vector<std::string>{"使用中メモリ (%)=Load/3/0/0",
-                                                       "空き物理メモリー=AvailPhys/3/1/0",
-                                                       "空きページファイル=AvailPageFile/3/2/0",
-                                                       "空き仮想メモリー=AvailVirtual/3/3/0"}));
+    EXPECT_EQ(Rows(tree[0]), "SYSTEM=SYSTEM/1/0/0;GDI=GDI/1/1/0;USER=USER/1/2/0;");
+    EXPECT_EQ(Rows(tree[1]),
+              "使用中メモリ (%)=Load/3/0/0;空き物理メモリー=AvailPhys/3/1/0;"
+              "空きページファイル=AvailPageFile/3/2/0;空き仮想メモリー=AvailVirtual/3/3/0;");
     // The statistics objects after the fixed categories, with names or key names.
     const TreeNode* disk = Find(tree, "VtTestDisk");
     const TreeNode* empty = Find(tree, "VtTestEmpty");
@@ -203,45 +200,41 @@ void CheckListing(HWND dialog, const std::vector<TreeNode>& tree) {
     EXPECT_GE(disk - tree.data(), 3);
     EXPECT_EQ(disk->text + "," + empty->text + std::to_string(empty->children.size()),
               "テスト ディスク,VtTestEmpty0");
-    EXPECT_EQ(Rows(*disk),
-              (std::vector<std::string>{"Queue=Queue/0/-1/1", "読み取り=Reads/0/-1/1",
-                                        "合計=Total/0/-1/0", "書き込み=Writes/0/-1/0"}));
-    // The prefix's fixed drives, each by its root path, numbered in the shell's order.
-    std::vector<std::string> shown;
+    EXPECT_EQ(Rows(*disk), "Queue=Queue/0/-1/1;読み取り=Reads/0/-1/1;合計=Total/0/-1/0;"
+                           "書き込み=Writes/0/-1/0;");
+    // The shell's drives, numbered in its order and named; every fixed one by its root path.
+    std::string shown;
     for (size_t i = 0; i < tree[2].children.size(); ++i) {
-        Select(dialog, &tree[2].children[i]);
-        shown.push_back(ItemText(dialog, 1001));
-        EXPECT_EQ(tree[2].children[i].choice->index, static_cast<int>(i));
-        EXPECT_FALSE(tree[2].children[i].text.empty()) << i;
+        const TreeNode& drive = tree[2].children[i];
+        Select(dialog, &drive);
+        const bool good = drive.choice->index == static_cast<int>(i) && !drive.text.empty();
+        shown += ItemText(dialog, 1001) + (good ? ";" : " misnumbered or unnamed;");
     }
+    EXPECT_EQ(shown.find("misnumbered"), std::string::npos) << shown;
     char roots[256] = "";
     GetLogicalDriveStringsA(sizeof(roots), roots);
     for (const char* root = roots; *root; root += strlen(root) + 1) {
-        if (GetDriveTypeA(root) == DRIVE_FIXED) {
-            EXPECT_NE(std::find(shown.begin(), shown.end(), std::string("Drive\\") + root),
-                      shown.end())
-                << root;
-        }
+        EXPECT_TRUE(GetDriveTypeA(root) != DRIVE_FIXED ||
+                    shown.find(std::string("Drive\\") + root + ";") != std::string::npos)
+            << root << " not in " << shown;
     }
 }
 
 void CheckSelection(HWND dialog, const std::vector<TreeNode>& tree) {
-    std::vector<std::string> states = {Controls(dialog)}; // nothing selected
+    std::string states = Controls(dialog) + ";"; // nothing selected
     const char* const picks[][2] = {{"Memory", nullptr},  {"Memory", "AvailPhys"},
                                     {"Resource", "GDI"},  {"VtTestDisk", "Reads"},
                                     {"Drive", "C:\\"},    {"Memory", "Load"},
                                     {"Resource", "USER"}, {"VtTestDisk", nullptr}};
     for (const auto& pick : picks) {
         Select(dialog, Find(tree, pick[0], pick[1]));
-        states.push_back(Controls(dialog));
+        states += Controls(dialog) + ";";
     }
     // Ticked: the first meter of a key, letter case counting; a category keeps what was shown.
-    EXPECT_EQ(states,
-              (std::vector<std::string>{
-                  " 00000 unticked", "Memory 00000 unticked", "Memory\\AvailPhys 11111 ticked 1005",
-                  "Resource\\GDI 11111 ticked 1007", "VtTestDisk\\Reads 11111 ticked 1006",
-                  "Drive\\C:\\ 11111 ticked 1006", "Memory\\Load 11111 unticked 1006",
-                  "Resource\\USER 11111 unticked 1006", "VtTestDisk 00000 unticked 1006"}));
+    EXPECT_EQ(states, " 00000 unticked;Memory 00000 unticked;Memory\\AvailPhys 11111 ticked 1005;"
+                      "Resource\\GDI 11111 ticked 1007;VtTestDisk\\Reads 11111 ticked 1006;"
+                      "Drive\\C:\\ 11111 ticked 1006;Memory\\Load 11111 unticked 1006;"
+                      "Resource\\USER 11111 unticked 1006;VtTestDisk 00000 unticked 1006;");
 }
 
 std::string ScaleAndPeak(const TreeNode* node) {
@@ -321,7 +314,10 @@ class SettingsDialog : public testing::Test {
             DeleteStartStat();
         }
         for (const char* key : {"VtTestDisk", "VtTestEmpty"}) {
-            DeleteKeyTree(HKEY_LOCAL_MACHINE, (std::string(enumPath) + key).c_str());
+            DeleteKeyTree(
+                HKEY_LOCAL_MACHINE,
+                (std::string("System\\CurrentControlSet\\Control\\PerfStats\\Enum\\") + key)
+                    .c_str());
         }
         HKEY data;
         if (RegOpenKeyExA(HKEY_DYN_DATA, "PerfStats\\StatData", 0, KEY_ALL_ACCESS, &data) ==
