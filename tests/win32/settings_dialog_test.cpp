@@ -134,10 +134,7 @@ HRESULT RunSettings(SitedBand& band, const std::function<void(HWND)>& script) {
     WhileDriven(
         [&] {
             HWND dialog = WaitForAnyWindow(settingsCaption);
-            if (!dialog) {
-                ADD_FAILURE() << "the settings dialog did not come";
-                return;
-            }
+            ASSERT_NE(dialog, nullptr) << "the settings dialog did not come";
             script(dialog);
         },
         [&] { result = band.Invoke(0); });
