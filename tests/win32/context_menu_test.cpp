@@ -1,166 +1,35 @@
-// The band's context menu and about box, through COM on the real vt.dll; the about box is
-// driven from a second thread as a user would.
+// The context menu and about box of one sited band of the real vt.dll, through COM; the about box
+// is driven from a second thread as a user would.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <string>
-#include <vector>
 
 #include "shell/band_object.h"
 #include "win32_test_support.h"
 
 namespace {
 
-IContextMenu* NewBandMenu() {
-    return NewBand<IContextMenu>(IID_IContextMenu);
-}
+const char aboutCaption[] = "Veltrimのバージョン情報";
 
-std::string MenuText(HMENU menu, UINT position) {
-    char text[128] = "";
-    GetMenuStringA(menu, position, text, sizeof(text), MF_BYPOSITION);
-    return text;
-}
-
-bool Checked(IContextMenu* bandMenu, UINT offset) {
-    HMENU menu = CreatePopupMenu();
-    bandMenu->QueryContextMenu(menu, 0, 500, 600, CMF_NORMAL);
-    const bool checked = (GetMenuState(menu, 500 + offset, MF_BYCOMMAND) & MF_CHECKED) != 0;
-    DestroyMenu(menu);
-    return checked;
-}
-
-TEST(ContextMenu, InsertsFourCommandsAndASeparatorWithTheirChecks) {
-    IContextMenu* bandMenu = NewBandMenu();
-    ASSERT_NE(bandMenu, nullptr);
+// Each item of the menu as "id text", a check mark or a separator after it.
+std::string MenuItems(IContextMenu* bandMenu, UINT flags) {
     HMENU menu = CreatePopupMenu();
     AppendMenuA(menu, MF_STRING, 1, "shell item");
-
-    EXPECT_EQ(bandMenu->QueryContextMenu(menu, 1, 100, 101, CMF_DEFAULTONLY), S_OK);
-    EXPECT_EQ(GetMenuItemCount(menu), 1);
-
-    const HRESULT result = bandMenu->QueryContextMenu(menu, 1, 100, 101, CMF_NORMAL);
-    EXPECT_TRUE(SUCCEEDED(result));
-    EXPECT_EQ(HRESULT_CODE(result), 4) << "identifiers used; idCmdLast is not consulted";
-    ASSERT_EQ(GetMenuItemCount(menu), 6);
-    EXPECT_EQ(MenuText(menu, 0), "shell item");
-    const char* texts[] = {"Veltrimのプロパティ", "アニメーションを行う", "無効なメータを非表示に",
-                           "About Veltrim..."};
-    for (UINT offset = 0; offset < 4; ++offset) {
-        EXPECT_EQ(MenuText(menu, 1 + offset), texts[offset]);
-        EXPECT_EQ(GetMenuItemID(menu, 1 + offset), 100 + offset);
+    const HRESULT result = bandMenu->QueryContextMenu(menu, 1, 100, 101, flags);
+    std::string items = "result " + std::to_string(result) + ";";
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        char text[128] = "";
+        GetMenuStringA(menu, i, text, sizeof(text), MF_BYPOSITION);
+        const UINT state = GetMenuState(menu, i, MF_BYPOSITION);
+        items += std::to_string(GetMenuItemID(menu, i)) + " " + text +
+                 (state & MF_CHECKED ? " (checked)" : "") + (state & MF_SEPARATOR ? "-" : "") + ";";
     }
-    EXPECT_TRUE(GetMenuState(menu, 5, MF_BYPOSITION) & MF_SEPARATOR);
-    EXPECT_TRUE(GetMenuState(menu, 101, MF_BYCOMMAND) & MF_CHECKED) << "animation on";
-    EXPECT_FALSE(GetMenuState(menu, 102, MF_BYCOMMAND) & MF_CHECKED) << "hiding off";
     DestroyMenu(menu);
-
-    // The toggles, and the checks following them.
-    EXPECT_EQ(InvokeVerb(bandMenu, 1), S_OK);
-    EXPECT_FALSE(Checked(bandMenu, 1));
-    EXPECT_EQ(InvokeVerb(bandMenu, 1), S_OK);
-    EXPECT_TRUE(Checked(bandMenu, 1));
-    EXPECT_EQ(InvokeVerb(bandMenu, 2), S_OK);
-    EXPECT_TRUE(Checked(bandMenu, 2));
-    EXPECT_EQ(InvokeVerb(bandMenu, 2), S_OK);
-    EXPECT_FALSE(Checked(bandMenu, 2));
-
-    // Unknown offsets and string verbs change nothing.
-    EXPECT_EQ(InvokeVerb(bandMenu, 4), E_INVALIDARG);
-    CMINVOKECOMMANDINFO byName = {};
-    byName.cbSize = sizeof(byName);
-    byName.lpVerb = "command";
-    EXPECT_EQ(bandMenu->InvokeCommand(&byName), E_INVALIDARG);
-    EXPECT_TRUE(Checked(bandMenu, 1));
-    EXPECT_FALSE(Checked(bandMenu, 2));
-    bandMenu->Release();
-}
-
-TEST(ContextMenu, CommandStringsForTheSettingsCommandOnly) {
-    IContextMenu* menu = NewBandMenu();
-    char text[64];
-    ASSERT_EQ(menu->GetCommandString(0, GCS_VERBA, nullptr, text, sizeof(text)), S_OK);
-    EXPECT_STREQ(text, "command");
-    ASSERT_EQ(menu->GetCommandString(0, GCS_HELPTEXTA, nullptr, text, sizeof(text)), S_OK);
-    EXPECT_STREQ(text, "Veltrim command help text");
-    memset(text, '#', sizeof(text));
-    ASSERT_EQ(menu->GetCommandString(0, GCS_HELPTEXTA, nullptr, text, 5), S_OK);
-    EXPECT_STREQ(text, "Velt") << "at most cchMax bytes, the NUL included";
-    EXPECT_EQ(text[5], '#');
-    EXPECT_EQ(menu->GetCommandString(1, GCS_HELPTEXTA, nullptr, text, sizeof(text)), E_INVALIDARG);
-    EXPECT_EQ(menu->GetCommandString(2, GCS_VERBA, nullptr, text, sizeof(text)), E_INVALIDARG);
-    EXPECT_EQ(menu->GetCommandString(3, GCS_VALIDATEA, nullptr, text, sizeof(text)), S_OK);
-    EXPECT_EQ(menu->GetCommandString(0, GCS_VERBW, nullptr, text, sizeof(text)), E_INVALIDARG);
-    EXPECT_EQ(menu->GetCommandString(0, GCS_HELPTEXTW, nullptr, text, sizeof(text)), E_INVALIDARG);
-    menu->Release();
-}
-
-// What the driver saw of one about box.
-struct AboutSeen {
-    bool found = false;
-    std::string web;
-    std::string mail;
-    std::vector<std::string> statics;
-    int bluePixels = 0;
-};
-
-int CountBluePixels(HWND control) {
-    RECT area;
-    GetClientRect(control, &area);
-    HDC dc = GetDC(control);
-    int blue = 0;
-    for (int y = 0; y < area.bottom; ++y) {
-        for (int x = 0; x < area.right; ++x) {
-            if (GetPixel(dc, x, y) == RGB(0, 0, 255)) {
-                ++blue;
-            }
-        }
-    }
-    ReleaseDC(control, dc);
-    return blue;
-}
-
-BOOL CALLBACK CollectStatic(HWND child, LPARAM seen) {
-    char text[128] = "";
-    GetWindowTextA(child, text, sizeof(text));
-    if (GetDlgCtrlID(child) != 1011 && GetDlgCtrlID(child) != 1012 && text[0]) {
-        reinterpret_cast<AboutSeen*>(seen)->statics.push_back(text);
-    }
-    return TRUE;
-}
-
-void DriveAboutBox(AboutSeen* seen) {
-    HWND dialog = WaitForAnyWindow("Veltrimのバージョン情報");
-    if (!dialog) {
-        return;
-    }
-    seen->found = true;
-    seen->web = ItemText(dialog, 1011);
-    seen->mail = ItemText(dialog, 1012);
-    EnumChildWindows(dialog, CollectStatic, reinterpret_cast<LPARAM>(seen));
-    RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    Sleep(200);
-    seen->bluePixels = CountBluePixels(GetDlgItem(dialog, 1011));
-    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-}
-
-TEST(AboutBox, ShowsTheMakerAndUnderlinedBlueLinksEachTimeItOpens) {
-    IContextMenu* menu = NewBandMenu();
-    for (int round = 0; round < 2; ++round) {
-        AboutSeen seen;
-        WhileDriven([&] { DriveAboutBox(&seen); }, [&] { EXPECT_EQ(InvokeVerb(menu, 3), S_OK); });
-        ASSERT_TRUE(seen.found) << round;
-        EXPECT_EQ(seen.web, "www.example.com/vt/");
-        EXPECT_EQ(seen.mail, "vt@example.org");
-        EXPECT_GT(seen.bluePixels, 10) << "the link is painted blue, round " << round;
-        ASSERT_GE(seen.statics.size(), 4u);
-        EXPECT_EQ(seen.statics[0], "Veltrim Version 0.1");
-        EXPECT_EQ(seen.statics[1], "(C) 2026 Veltrim プロジェクト");
-        EXPECT_EQ(seen.statics[2], "web:");
-        EXPECT_EQ(seen.statics[3], "mailto:");
-    }
-    menu->Release();
+    return items;
 }
 
 // A second about request (another band of the process) while one box is open, made from the
@@ -173,48 +42,123 @@ void CALLBACK AskForAboutAgain(HWND, UINT, UINT_PTR timer, DWORD) {
     secondResult = InvokeVerb(secondMenu, 3);
 }
 
-BOOL CALLBACK CountAboutBox(HWND window, LPARAM count) {
-    char caption[64] = "";
-    GetWindowTextA(window, caption, sizeof(caption));
-    if (IsWindowVisible(window) && lstrcmpA(caption, "Veltrimのバージョン情報") == 0) {
-        ++*reinterpret_cast<int*>(count);
-    }
-    return TRUE;
-}
-
 int AboutBoxCount() {
     int count = 0;
-    EnumWindows(CountAboutBox, reinterpret_cast<LPARAM>(&count));
+    for (HWND box = FindWindowA(nullptr, aboutCaption); box;
+         box = FindWindowExA(nullptr, box, nullptr, aboutCaption)) {
+        count += IsWindowVisible(box) ? 1 : 0;
+    }
     return count;
 }
 
-TEST(AboutBox, ASecondRequestBringsTheOpenBoxForward) {
-    IContextMenu* menu = NewBandMenu();
-    secondMenu = NewBandMenu();
-    int boxes = 0;
-    WhileDriven(
-        [&] {
-            if (!WaitForAnyWindow("Veltrimのバージョン情報")) {
-                return;
-            }
-            Sleep(1500); // the second request is made 200 ms after the first box opened
-            boxes = AboutBoxCount();
-            for (int i = 0; i < 100 && AboutBoxCount() > 0; ++i) {
-                for (HWND box = FindWindowA(nullptr, "Veltrimのバージョン情報"); box;
-                     box = FindWindowExA(nullptr, box, nullptr, "Veltrimのバージョン情報")) {
-                    PostMessageA(box, WM_COMMAND, IDOK, 0);
+// What a user sees of the about box: its texts and the pixels of the web link painted blue.
+std::string AboutBoxSeen(HWND box) {
+    std::string seen;
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        seen += WindowText(child) + "|";
+    }
+    RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Sleep(200);
+    HWND link = GetDlgItem(box, 1011);
+    RECT area;
+    GetClientRect(link, &area);
+    Dib pixels(area.right, area.bottom);
+    HDC dc = GetDC(link);
+    BitBlt(pixels.dc, 0, 0, area.right, area.bottom, dc, 0, 0, SRCCOPY);
+    ReleaseDC(link, dc);
+    const long blue = std::count(pixels.bits, pixels.bits + area.right * area.bottom, 0x0000FFu);
+    return seen + (blue > 10 ? " blue link" : " no blue link");
+}
+
+TEST(ContextMenu, CommandsChecksStringsAndTheAboutBox) {
+    SitedBand band({{Memory, "Memory\\Load", 0, 1000},
+                    {Memory, "Memory\\AvailPhys", 1, 1000},
+                    {Drive, "Drive\\Q:\\", 0, 1000}},
+                   400, 40);
+    EXPECT_EQ(MenuItems(band.menu, CMF_DEFAULTONLY), "result 0;1 shell item;");
+    // Identifiers used; idCmdLast is not consulted.
+    const std::string initial = "result 4;1 shell item;100 Veltrimのプロパティ;101 "
+                                "アニメーションを行う (checked);102 無効なメータを非表示に;103 "
+                                "About Veltrim...;0 -;";
+    EXPECT_EQ(MenuItems(band.menu, CMF_NORMAL), initial);
+    EXPECT_EQ(band.Invoke(1), S_OK);
+    EXPECT_EQ(band.Invoke(2), S_OK);
+    EXPECT_EQ(MenuItems(band.menu, CMF_NORMAL),
+              "result 4;1 shell item;100 Veltrimのプロパティ;101 アニメーションを行う;102 "
+              "無効なメータを非表示に (checked);103 About Veltrim...;0 -;");
+    // Turning hiding off shows the meters the 60-second rule had hidden and lays the grid out.
+    for (Meter* m = band.Record()->meters; m; m = m->next) {
+        m->visible = m == band.Record()->meters ? 1 : 0;
+    }
+    EXPECT_EQ(band.Invoke(1), S_OK);
+    EXPECT_EQ(band.Invoke(2), S_OK);
+    int visible = 0;
+    for (const Meter* m = band.Record()->meters; m; m = m->next) {
+        visible += m->visible;
+    }
+    EXPECT_EQ(visible, 3);
+    EXPECT_EQ(band.Record()->visibleCount, 3);
+    // Unknown offsets and string verbs change nothing.
+    EXPECT_EQ(band.Invoke(4), E_INVALIDARG);
+    CMINVOKECOMMANDINFO byName = {};
+    byName.cbSize = sizeof(byName);
+    byName.lpVerb = "command";
+    EXPECT_EQ(band.menu->InvokeCommand(&byName), E_INVALIDARG);
+    EXPECT_EQ(MenuItems(band.menu, CMF_NORMAL), initial);
+
+    // Strings for the settings command only ("invalid": E_INVALIDARG).
+    char text[64];
+    std::string strings;
+    const UINT asks[][2] = {{0, GCS_VERBA},    {0, GCS_HELPTEXTA}, {1, GCS_HELPTEXTA},
+                            {2, GCS_VERBA},    {3, GCS_VALIDATEA}, {0, GCS_VERBW},
+                            {0, GCS_HELPTEXTW}};
+    for (const auto& ask : asks) {
+        text[0] = '\0';
+        const HRESULT result =
+            band.menu->GetCommandString(ask[0], ask[1], nullptr, text, sizeof(text));
+        strings += (result == S_OK           ? text
+                    : result == E_INVALIDARG ? "invalid"
+                                             : "other") +
+                   std::string(";");
+    }
+    EXPECT_EQ(strings, "command;Veltrim command help text;invalid;invalid;;invalid;invalid;");
+    memset(text, '#', sizeof(text));
+    EXPECT_EQ(band.menu->GetCommandString(0, GCS_HELPTEXTA, nullptr, text, 5), S_OK);
+    EXPECT_EQ(std::string(text, 6), std::string("Velt\0#", 6)) << "at most cchMax, NUL included";
+
+    // The about box shows the maker and blue links each time it opens; a second request while it
+    // is open brings it forward rather than opening another (the two would share the module's
+    // link labels).
+    secondMenu = NewBand<IContextMenu>(IID_IContextMenu);
+    for (int round = 0; round < 2; ++round) {
+        std::string seen;
+        int boxes = 0;
+        WhileDriven(
+            [&] {
+                HWND box = WaitForAnyWindow(aboutCaption);
+                seen = box ? AboutBoxSeen(box) : "no about box";
+                Sleep(round * 1500); // the second request comes 200 ms after the box opened
+                boxes = AboutBoxCount();
+                for (int i = 0; i < 100 && AboutBoxCount() > 0; ++i, Sleep(100)) {
+                    for (box = FindWindowA(nullptr, aboutCaption); box;
+                         box = FindWindowExA(nullptr, box, nullptr, aboutCaption)) {
+                        PostMessageA(box, WM_COMMAND, IDOK, 0);
+                    }
                 }
-                Sleep(100);
-            }
-        },
-        [&] {
-            SetTimer(nullptr, 0, 200, AskForAboutAgain);
-            EXPECT_EQ(InvokeVerb(menu, 3), S_OK);
-        });
+            },
+            [&] {
+                if (round == 1) {
+                    SetTimer(nullptr, 0, 200, AskForAboutAgain);
+                }
+                EXPECT_EQ(band.Invoke(3), S_OK);
+            });
+        EXPECT_EQ(seen + std::to_string(boxes),
+                  "Veltrim Version 0.1|(C) 2026 Veltrim プロジェクト||web:|www.example.com/vt/|"
+                  "mailto:|vt@example.org|OK| blue link1")
+            << round;
+    }
     EXPECT_EQ(secondResult, S_OK);
-    EXPECT_EQ(boxes, 1) << "the two boxes would share the module's two link labels";
     secondMenu->Release();
-    menu->Release();
 }
 
 } // namespace
