@@ -59,17 +59,19 @@ class SetupRunTest : public ::testing::Test {
                   (media.path + "ready_double.dll").c_str(), FALSE);
         const std::string src = Escaped(media.path);
         const std::string dst = Escaped(target);
-        media.WriteScript(
+        WriteFileText(
+            media.path + "SETUP.DAT",
             std::string("[Info]\r\nTitle=") + Title +
-            "\r\n[Install]\r\nExplanation=試験\r\nRunAfterCopy=cmd.exe /c copy \"" + src +
-            "a.txt\" \"" + dst + "ran.txt\"\r\n[Uninstall]\r\nExplanation=試験の削除\r\n" +
-            "ReadyUninstall=" + src + "ready_double.dll,ReadyAfterTwo\r\nPrompt=" + Prompt +
-            "\r\nRunBeforeDelete=cmd.exe /c del \"" + dst + "ran.txt\"\r\n[Install.files]\r\n" +
-            dst + "=" + src + "a.txt\r\n" + dst + "=" + src + "missing.txt\r\n" + dst + "=" + src +
-            "c.txt\r\n[Uninstall.regs]\r\n*"
-            "Software\\Veltrim試験\\Kept\r\nSoftware\\Veltrim試験\\Gone"
-            "\r\n[Uninstall.files]\r\n%setup%\\\\\r\n*" +
-            src + "\r\n*" + src + "empty\\\\\r\n");
+                "\r\n[Install]\r\nExplanation=試験\r\nRunAfterCopy=cmd.exe /c copy \"" + src +
+                "a.txt\" \"" + dst + "ran.txt\"\r\n[Uninstall]\r\nExplanation=試験の削除\r\n" +
+                "ReadyUninstall=" + src + "ready_double.dll,ReadyAfterTwo\r\nPrompt=" + Prompt +
+                "\r\nRunBeforeDelete=cmd.exe /c del \"" + dst + "ran.txt\"\r\n[Install.files]\r\n" +
+                dst + "=" + src + "a.txt\r\n" + dst + "=" + src + "missing.txt\r\n" + dst + "=" +
+                src +
+                "c.txt\r\n[Uninstall.regs]\r\n*"
+                "Software\\Veltrim試験\\Kept\r\nSoftware\\Veltrim試験\\Gone"
+                "\r\n[Uninstall.files]\r\n%setup%\\\\\r\n*" +
+                src + "\r\n*" + src + "empty\\\\\r\n");
     }
     // What the runs left for the next start of Windows is never carried out.
     void TearDown() override {
@@ -107,7 +109,7 @@ class SetupRunTest : public ::testing::Test {
     }
 };
 
-TEST_F(SetupRunTest, InstallIntoNewFolderThenUninstallFromTheEntry) {
+TEST_F(SetupRunTest, InstallTwiceOverAFileInUseThenUninstall) {
     Install(true);
     // The error stopped the loop: the third file was never copied.
     EXPECT_EQ(Listing(target), "a.txt ran.txt setup.bin setup.dat ");
@@ -118,14 +120,38 @@ TEST_F(SetupRunTest, InstallIntoNewFolderThenUninstallFromTheEntry) {
     const std::string command = RegText(HKEY_LOCAL_MACHINE, EntryKey, "UninstallString");
     EXPECT_EQ(command, "\"" + target + "setup.bin\" /u " + target + "setup.dat");
 
-    // For the uninstall to meet: a key kept for its value, one deleted with its subkeys, the empty
-    // folder, and a.txt held open as a loaded DLL would be.
-    SetRegText(HKEY_CURRENT_USER, "Software\\Veltrim試験\\Kept", "v", "x");
-    SetRegText(HKEY_CURRENT_USER, "Software\\Veltrim試験\\Gone\\Sub", "v", "x");
-    CreateDirectoryA((media.path + "empty").c_str(), nullptr);
+    // Again, with a.txt held open as a loaded DLL would be: the new one waits under a temporary
+    // name, and WININIT.INI names both in short form.
     HANDLE held = CreateFileA((target + "a.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                               0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    WriteFileText(media.path + "a.txt", "new file");
+    Install(false);
+    const std::vector<std::string> temporary = FilesMatching(target, "_stt*");
+    ASSERT_EQ(temporary.size(), 1u);
+    EXPECT_EQ(temporary[0].size(), 8u);
+    EXPECT_EQ(FileText(target + temporary[0]), "new file");
+    const std::string waiting = Waiting();
+    EXPECT_NE(waiting.find(ShortPath(target + temporary[0])), std::string::npos) << waiting;
+    EXPECT_NE(waiting.find(ShortPath(target + "a.txt")), std::string::npos) << waiting;
+
+    // Cancel at the readiness question leaves the product as it is.
+    const std::string installed = Listing(target);
+    {
+        SetupProcess setup(target + "setup.bin", " /U " + target + "setup.dat");
+        Answer((std::string(Title) + "のアンインストール").c_str(), IDOK);
+        Answer("確認", IDCANCEL, Prompt);
+        Answer("再起動", IDNO, UninstallRestart);
+        EXPECT_EQ(setup.WaitForExit(), 0u);
+    }
+    EXPECT_EQ(Listing(target), installed);
+    EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, EntryKey, "DisplayName"), Title);
+
+    // For the uninstall to meet: a key kept for its value, one deleted with its subkeys, the empty
+    // folder, a.txt still held.
+    SetRegText(HKEY_CURRENT_USER, "Software\\Veltrim試験\\Kept", "v", "x");
+    SetRegText(HKEY_CURRENT_USER, "Software\\Veltrim試験\\Gone\\Sub", "v", "x");
+    CreateDirectoryA((media.path + "empty").c_str(), nullptr);
     // The entry's command as Windows runs it; the copy is listed for deletion before it starts.
     EXPECT_EQ(RunAndWait(command, (target + "setup.bin").c_str()), 0u);
     char temp[MAX_PATH];
@@ -150,35 +176,6 @@ TEST_F(SetupRunTest, InstallIntoNewFolderThenUninstallFromTheEntry) {
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Veltrim試験\\Gone"));
     EXPECT_EQ(Listing(media.path), "SETUP.DAT a.txt c.txt ready_double.dll setup.exe ");
     EXPECT_FALSE(Exists(media.path + "empty"));
-}
-
-TEST_F(SetupRunTest, FileInUseWaitsForRestartAndCancelKeepsEverything) {
-    CreateDirectoryA(target.c_str(), nullptr);
-    WriteFileText(target + "a.txt", "old");
-    HANDLE held = CreateFileA((target + "a.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    Install(false);
-    CloseHandle(held);
-    EXPECT_EQ(FileText(target + "a.txt"), "old");
-    // The new file waits under a temporary name; WININIT.INI names both in short form.
-    const std::vector<std::string> temporary = FilesMatching(target, "_stt*");
-    ASSERT_EQ(temporary.size(), 1u);
-    EXPECT_EQ(temporary[0].size(), 8u);
-    EXPECT_EQ(FileText(target + temporary[0]), "first file");
-    const std::string waiting = Waiting();
-    EXPECT_NE(waiting.find(ShortPath(target + temporary[0])), std::string::npos) << waiting;
-    EXPECT_NE(waiting.find(ShortPath(target + "a.txt")), std::string::npos) << waiting;
-
-    // Cancel at the readiness question leaves the product as it is.
-    const std::string installed = Listing(target);
-    SetupProcess setup(target + "setup.bin", " /U " + target + "setup.dat");
-    Answer((std::string(Title) + "のアンインストール").c_str(), IDOK);
-    Answer("確認", IDCANCEL, Prompt);
-    Answer("再起動", IDNO, UninstallRestart);
-    EXPECT_EQ(setup.WaitForExit(), 0u);
-    EXPECT_EQ(Listing(target), installed);
-    EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, EntryKey, "DisplayName"), Title);
 }
 
 } // namespace

@@ -10,11 +10,9 @@ namespace {
 
 // The installer's texts, written here independently of its sources.
 const char* const InstallCaption = "Veltrim ソフトのセットアップ";
-const char* const UninstallCaption = "Veltrim ソフトのアンインストール";
-const char* const ErrorCaption = "セットアップエラー";
-const char* const SecondInstanceText = "セットアップは２重起動できません";
 const char* const DestinationCaption = "インストール先の選択";
-const char* const ConfirmCaption = "インストール先の確認";
+const char* const Confirm = "インストール先の確認";
+const char* const SecondInstance = "セットアップは２重起動できません";
 
 const char* const Script = "[Info]\r\n"
                            "Title=Veltrim ソフト\r\n"
@@ -24,38 +22,30 @@ const char* const Script = "[Info]\r\n"
                            "[Uninstall]\r\n"
                            "Explanation=取り除きます。\\t%%終わり\r\n";
 
-std::string ConfirmText(const std::string& folder) {
-    return "「" + folder + "」にインストールします。\nよろしいですか？";
-}
+// One folder with blanks in its path, each run in turn.
+TEST(SetupUiTest, EveryDialogAndMessageOfTheInstaller) {
+    // The driver's environment reaches setup.exe, whose script names this variable.
+    SetEnvironmentVariableA("VT_E2E_NAME", "ソフト表示");
+    SetupFolder folder("vt-e2e folder with blanks");
+    const std::string setupExe = folder.path + "setup.exe";
 
-class SetupUiTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        // The driver's environment reaches setup.exe, whose script names this variable.
-        SetEnvironmentVariableA("VT_E2E_NAME", "ソフト表示");
-    }
-};
-
-// Command lines refused with a message, and a missing script, which leaves the opening dialog
-// empty; Cancel or OK ends the program without another word, and nothing is left in the
-// temporary folder.
-TEST_F(SetupUiTest, RefusalsAndAMissingScript) {
-    SetupFolder folder("vt-e2e-refusals");
+    // Command lines refused with a message, and the missing script, which leaves the opening
+    // dialog empty; Cancel or OK ends the program without another word or temporary file.
     const std::string tooLong = "C:\\" + std::string(257, 'p');
     const struct {
         std::string arguments;
         const char* caption;
         int item;
         const char* text;
-    } cases[] = {
+    } refusals[] = {
         {"", "のセットアップ", 1000, ""},
         {" /U " + tooLong, "エラー", 0xFFFF, "アンインストール情報が不正です"},
         {" /U", "エラー", 0xFFFF, "アンインストール情報が不正です"},
         {" /u " + tooLong, "エラー", 0xFFFF, "アンインストールに失敗しました。"},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : refusals) {
         const int before = TemporaryFileCount();
-        SetupProcess setup(folder.path + "setup.exe", c.arguments);
+        SetupProcess setup(setupExe, c.arguments);
         HWND window = WaitForWindow(setup, c.caption);
         ASSERT_NE(window, nullptr) << c.arguments;
         EXPECT_EQ(ItemText(window, c.item), c.text) << c.arguments;
@@ -63,54 +53,9 @@ TEST_F(SetupUiTest, RefusalsAndAMissingScript) {
         EXPECT_EQ(setup.WaitForExit(), 0u) << c.arguments;
         EXPECT_EQ(TemporaryFileCount(), before) << c.arguments;
     }
-}
 
-// One installer at a time: a second one is refused while the first runs, and so is the copy that
-// the uninstall's relaunch starts (the relaunch itself does not look); the first goes on.
-TEST_F(SetupUiTest, SecondInstanceIsRefusedWhileTheFirstRuns) {
-    SetupFolder folder("vt-e2e-twice");
-    folder.WriteScript(Script);
-    SetupProcess first(folder.path + "setup.exe", "");
-    HWND intro = WaitForWindow(first, InstallCaption);
-    ASSERT_NE(intro, nullptr);
-    {
-        SetupProcess second(folder.path + "setup.exe", "");
-        Answer(ErrorCaption, IDOK, SecondInstanceText);
-        EXPECT_EQ(second.WaitForExit(), 0u);
-    }
-    SetupProcess relaunch(folder.path + "setup.exe", " /u " + folder.path + "SETUP.DAT");
-    EXPECT_EQ(relaunch.WaitForExit(), 0u) << "the relaunch waits for its copy";
-    Answer(ErrorCaption, IDOK, SecondInstanceText);
-    EXPECT_TRUE(IsWindowVisible(intro));
-    // Cancel in the destination dialog ends the install.
-    Press(intro, IDOK);
-    HWND destination = WaitForWindow(first, DestinationCaption);
-    ASSERT_NE(destination, nullptr);
-    Press(destination, IDCANCEL);
-    EXPECT_EQ(first.WaitForExit(), 0u);
-}
-
-// The uninstall entry as stored, quoted, and as an older install stored it: a program path with
-// blanks, not quoted. Both are in uninstall mode and end with the restart question.
-TEST_F(SetupUiTest, UninstallModeFromAQuotedOrUnquotedPathWithBlanks) {
-    SetupFolder folder("vt-e2e folder with blanks");
-    for (bool quoted : {true, false}) {
-        // The uninstall deletes setup.dat.
-        folder.WriteScript(Script, "setup.dat");
-        SetupProcess setup(folder.path + "setup.exe", " /U " + folder.path + "setup.dat", quoted);
-        HWND intro = WaitForWindow(setup, UninstallCaption);
-        ASSERT_NE(intro, nullptr) << "not in uninstall mode; quoted " << quoted;
-        EXPECT_EQ(ItemText(intro, 1000), "取り除きます。\t終わり");
-        Press(intro, IDOK);
-        Answer("再起動", IDNO, "アンインストールを完了するため、Windowsを再起動します。");
-        EXPECT_EQ(setup.WaitForExit(), 0u);
-    }
-}
-
-TEST_F(SetupUiTest, OpeningAndDestinationDialogs) {
-    SetupFolder folder("vt-e2e-destination");
-    folder.WriteScript(Script);
-    SetupProcess setup(folder.path + "setup.exe", " /x");
+    WriteFileText(folder.path + "SETUP.DAT", Script);
+    SetupProcess setup(setupExe, " /x");
     HWND intro = WaitForWindow(setup, InstallCaption);
     ASSERT_NE(intro, nullptr) << "/x starts an install";
     char system[MAX_PATH];
@@ -119,6 +64,18 @@ TEST_F(SetupUiTest, OpeningAndDestinationDialogs) {
               "ソフト表示 を入れます。\n場所: " + std::string(system) + "\\x 100%");
     EXPECT_EQ(ItemText(intro, IDOK) + "|" + ItemText(intro, IDCANCEL), "OK|ｷｬﾝｾﾙ");
     EXPECT_EQ(FocusOf(intro), GetDlgItem(intro, IDOK));
+
+    // One installer at a time: a second one is refused while the first runs, and so is the copy
+    // that the uninstall's relaunch starts (the relaunch itself ends at once without looking).
+    {
+        SetupProcess second(setupExe, "");
+        Answer("セットアップエラー", IDOK, SecondInstance);
+        EXPECT_EQ(second.WaitForExit(), 0u);
+        SetupProcess relaunch(setupExe, " /u " + folder.path + "SETUP.DAT");
+        EXPECT_EQ(relaunch.WaitForExit(), 0u) << "the relaunch waits for its copy";
+        Answer("セットアップエラー", IDOK, SecondInstance);
+    }
+    EXPECT_TRUE(IsWindowVisible(intro));
     Press(intro, IDOK);
 
     HWND dialog = WaitForWindow(setup, DestinationCaption);
@@ -136,7 +93,7 @@ TEST_F(SetupUiTest, OpeningAndDestinationDialogs) {
 
     // No keeps the dialog and its text.
     Press(dialog, IDOK);
-    Answer(ConfirmCaption, IDNO, ConfirmText(proposed).c_str(),
+    Answer(Confirm, IDNO, ("「" + proposed + "」にインストールします。\nよろしいですか？").c_str(),
            [dialog](HWND box) { EXPECT_EQ(GetWindow(box, GW_OWNER), dialog); });
     EXPECT_TRUE(IsWindowVisible(dialog));
     EXPECT_EQ(ItemText(dialog, 1001), proposed);
@@ -154,10 +111,32 @@ TEST_F(SetupUiTest, OpeningAndDestinationDialogs) {
     const std::string typed = "D:\\新しい %WinSys% フォルダ";
     SetDlgItemTextA(dialog, 1001, typed.c_str());
     Press(dialog, IDOK);
-    Answer(ConfirmCaption, IDYES, ConfirmText(typed).c_str());
+    Answer(Confirm, IDYES, ("「" + typed + "」にインストールします。\nよろしいですか？").c_str());
     EXPECT_TRUE(WaitForWindowGone(dialog));
     // The script lists no file: nothing is placed and no completion message follows.
     EXPECT_EQ(setup.WaitForExit(), 0u);
+
+    // Cancel in the destination dialog ends the install.
+    SetupProcess again(setupExe, "");
+    Answer(InstallCaption, IDOK);
+    HWND destination = WaitForWindow(again, DestinationCaption);
+    ASSERT_NE(destination, nullptr);
+    Press(destination, IDCANCEL);
+    EXPECT_EQ(again.WaitForExit(), 0u);
+
+    // The uninstall entry as stored, quoted, and as an older install stored it: a program path
+    // with blanks, not quoted. Both are in uninstall mode and end with the restart question.
+    for (bool quoted : {true, false}) {
+        // The uninstall deletes setup.dat.
+        WriteFileText(folder.path + "setup.dat", Script);
+        SetupProcess uninstall(setupExe, " /U " + folder.path + "setup.dat", quoted);
+        HWND window = WaitForWindow(uninstall, "Veltrim ソフトのアンインストール");
+        ASSERT_NE(window, nullptr) << "not in uninstall mode; quoted " << quoted;
+        EXPECT_EQ(ItemText(window, 1000), "取り除きます。\t終わり");
+        Press(window, IDOK);
+        Answer("再起動", IDNO, "アンインストールを完了するため、Windowsを再起動します。");
+        EXPECT_EQ(uninstall.WaitForExit(), 0u);
+    }
 }
 
 } // namespace

@@ -120,8 +120,7 @@ TEST(ShippedSetup, InstallsOverAFileInUseThroughWininitThenUninstalls) {
     // The installed band in the shell's stand-in, its settings dialog opened from its menu.
     SetupProcess host(ProgramFolder() + VT_SHIPPED_BANDHOST, " /default");
     HWND frame = WaitForChild(host, "VeltrimHostFrame");
-    HWND strip = frame ? WaitForChild(host, "VeltrimHostStrip", frame) : nullptr;
-    HWND band = strip ? WaitForChild(host, "VeltrimClass", strip) : nullptr;
+    HWND band = frame ? WaitForChild(host, "VeltrimClass", frame) : nullptr;
     ASSERT_NE(band, nullptr) << "the installed band is shown";
     EXPECT_TRUE(OpenAndCancelSettings(host, band));
 

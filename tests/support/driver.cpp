@@ -5,6 +5,10 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
 namespace {
 
 const DWORD PollInterval = 20;
@@ -15,6 +19,7 @@ struct WindowSearch {
     const char* className;
     HWND excluded;
     HWND found;
+    HWND parent;
 };
 
 BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
@@ -32,10 +37,15 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
     return FALSE;
 }
 
-// Polls for the window until it comes, the process (when one is given) ends, or the time is up.
+// Polls for the window (top-level, or below the parent) until it comes, the process (when one is
+// given) ends, or the time is up.
 HWND WaitFor(WindowSearch search, HANDLE process) {
     for (DWORD waited = 0; waited < WaitLimit(); waited += PollInterval) {
-        EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+        if (search.parent) {
+            EnumChildWindows(search.parent, MatchWindow, reinterpret_cast<LPARAM>(&search));
+        } else {
+            EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+        }
         if (search.found) {
             return search.found;
         }
@@ -121,20 +131,12 @@ bool KeyExists(HKEY root, const std::string& path) {
 std::string RegText(HKEY root, const std::string& path, const char* name) {
     char value[8192];
     DWORD size = sizeof(value);
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        return "(missing)";
-    }
-    const LONG result =
-        RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
-    RegCloseKey(key);
-    if (result != ERROR_SUCCESS) {
+    if (RegGetValueA(root, path.c_str(), name, RRF_RT_ANY | RRF_NOEXPAND, nullptr, value, &size) !=
+        ERROR_SUCCESS) {
         return "(missing)";
     }
     std::string text(value, size && !value[size - 1] ? size - 1 : size);
-    for (char& c : text) {
-        c = c ? c : '|';
-    }
+    std::replace(text.begin(), text.end(), '\0', '|');
     return text;
 }
 
@@ -167,29 +169,13 @@ std::string WindowsFile(const char* name) {
 }
 
 std::string FileText(const std::string& path) {
-    std::string content;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return content;
-    }
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read) {
-        content.append(buffer, read);
-    }
-    CloseHandle(file);
-    return content;
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 void WriteFileText(const std::string& path, const std::string& content) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
-    DWORD written = 0;
-    WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-    CloseHandle(file);
-    EXPECT_EQ(written, content.size()) << path;
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    EXPECT_TRUE(file.write(content.data(), content.size()).flush()) << path;
 }
 
 SetupFolder::SetupFolder(const char* name) {
@@ -204,10 +190,6 @@ SetupFolder::SetupFolder(const char* name) {
 SetupFolder::~SetupFolder() {
     DeleteMatching(path, "*");
     RemoveDirectoryA(path.c_str());
-}
-
-void SetupFolder::WriteScript(const std::string& content, const char* fileName) const {
-    WriteFileText(path + fileName, content);
 }
 
 SetupProcess::SetupProcess(const std::string& program, const std::string& arguments, bool quoted) {
@@ -252,27 +234,17 @@ DWORD SetupProcess::WaitForExit(DWORD milliseconds) const {
 }
 
 HWND WaitForWindow(const SetupProcess& process, const char* caption, HWND excluded) {
-    return WaitFor({process.info.dwProcessId, caption, nullptr, excluded, nullptr},
+    return WaitFor({process.info.dwProcessId, caption, nullptr, excluded, nullptr, nullptr},
                    process.info.hProcess);
 }
 
 HWND WaitForAnyWindow(const char* caption, const char* className) {
-    return WaitFor({0, caption, className, nullptr, nullptr}, nullptr);
+    return WaitFor({0, caption, className, nullptr, nullptr, nullptr}, nullptr);
 }
 
 HWND WaitForChild(const SetupProcess& process, const char* className, HWND parent) {
-    for (DWORD waited = 0; waited < WaitLimit(); waited += PollInterval) {
-        HWND window = FindWindowExA(parent, nullptr, className, nullptr);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (window && owner == process.info.dwProcessId) {
-            return window;
-        }
-        if (process.WaitForExit(PollInterval) != STILL_ACTIVE) {
-            return nullptr;
-        }
-    }
-    return nullptr;
+    return WaitFor({process.info.dwProcessId, nullptr, className, nullptr, nullptr, parent},
+                   process.info.hProcess);
 }
 
 bool WaitForWindowGone(HWND window) {

@@ -13,8 +13,6 @@ struct SetupFolder {
     std::string path; // with a trailing backslash
     explicit SetupFolder(const char* name);
     ~SetupFolder();
-    // Writes SETUP.DAT (bytes as given, code page 932) into the folder.
-    void WriteScript(const std::string& content, const char* fileName = "SETUP.DAT") const;
 };
 
 // One running program (setup.exe, bandhost.exe); terminated at the end if it is still running.
@@ -42,7 +40,8 @@ HWND WaitForWindow(const SetupProcess& process, const char* caption, HWND exclud
 // The same for a window of any process (such as a copy that setup.exe started), of the class
 // when one is given.
 HWND WaitForAnyWindow(const char* caption, const char* className = nullptr);
-// A window of the class owned by the process: top-level, or a child of parent; null when none came.
+// A visible window of the class owned by the process: top-level, or anywhere below parent; null
+// when none came.
 HWND WaitForChild(const SetupProcess& process, const char* className, HWND parent = nullptr);
 // Waits until the window is gone; false when it is still there after WaitLimit().
 bool WaitForWindowGone(HWND window);
