@@ -17,12 +17,11 @@ const char* const Prompt = "バンドを閉じてから再試行してくださ�
 const char* const UninstallRestart = "アンインストールを完了するため、Windowsを再起動します。";
 
 // A path as a script writes it: every backslash doubled.
-std::string Escaped(const std::string& path) {
-    std::string text;
-    for (char c : path) {
-        text += c == '\\' ? "\\\\" : std::string(1, c);
+std::string Escaped(std::string path) {
+    for (size_t at = path.find('\\'); at != std::string::npos; at = path.find('\\', at + 2)) {
+        path.insert(at, 1, '\\');
     }
-    return text;
+    return path;
 }
 
 // The names of a folder's files, sorted, each followed by a blank.

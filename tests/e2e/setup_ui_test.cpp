@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "driver.h"
 
@@ -32,26 +33,21 @@ TEST(SetupUiTest, EveryDialogAndMessageOfTheInstaller) {
     // Command lines refused with a message, and the missing script, which leaves the opening
     // dialog empty; Cancel or OK ends the program without another word or temporary file.
     const std::string tooLong = "C:\\" + std::string(257, 'p');
-    const struct {
-        std::string arguments;
-        const char* caption;
-        int item;
-        const char* text;
-    } refusals[] = {
+    const std::tuple<std::string, const char*, int, const char*> refusals[] = {
         {"", "のセットアップ", 1000, ""},
         {" /U " + tooLong, "エラー", 0xFFFF, "アンインストール情報が不正です"},
         {" /U", "エラー", 0xFFFF, "アンインストール情報が不正です"},
         {" /u " + tooLong, "エラー", 0xFFFF, "アンインストールに失敗しました。"},
     };
-    for (const auto& c : refusals) {
+    for (const auto& [arguments, caption, item, text] : refusals) {
         const int before = TemporaryFileCount();
-        SetupProcess setup(setupExe, c.arguments);
-        HWND window = WaitForWindow(setup, c.caption);
-        ASSERT_NE(window, nullptr) << c.arguments;
-        EXPECT_EQ(ItemText(window, c.item), c.text) << c.arguments;
-        Press(window, c.item == 1000 ? IDCANCEL : IDOK);
-        EXPECT_EQ(setup.WaitForExit(), 0u) << c.arguments;
-        EXPECT_EQ(TemporaryFileCount(), before) << c.arguments;
+        SetupProcess setup(setupExe, arguments);
+        HWND window = WaitForWindow(setup, caption);
+        ASSERT_NE(window, nullptr) << arguments;
+        EXPECT_EQ(ItemText(window, item), text) << arguments;
+        Press(window, item == 1000 ? IDCANCEL : IDOK);
+        EXPECT_EQ(setup.WaitForExit(), 0u) << arguments;
+        EXPECT_EQ(TemporaryFileCount(), before) << arguments;
     }
 
     WriteFileText(folder.path + "SETUP.DAT", Script);

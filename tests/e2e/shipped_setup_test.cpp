@@ -8,6 +8,7 @@
 #include <commctrl.h>
 #include <stdio.h>
 
+#include <memory>
 #include <string>
 
 namespace {
@@ -30,39 +31,13 @@ std::string InFolder(const char* name) {
 // WININIT.INI; the NT path would have handed them over and emptied it before asking.
 std::string DeclineRestart(const char* text) {
     std::string wininit;
-    HWND box = WaitForAnyWindow("再起動");
-    if (!box) {
-        ADD_FAILURE() << "no restart question";
-        return wininit;
-    }
-    SetupProcess setup(box);
-    Answer("再起動", IDNO, text, [&](HWND) { wininit = FileText(WindowsFile("WININIT.INI")); });
-    EXPECT_EQ(setup.WaitForExit(WaitLimit()), 0u);
+    std::unique_ptr<SetupProcess> setup;
+    Answer("再起動", IDNO, text, [&](HWND box) {
+        wininit = FileText(WindowsFile("WININIT.INI"));
+        setup.reset(new SetupProcess(box));
+    });
+    EXPECT_TRUE(setup && setup->WaitForExit(WaitLimit()) == 0u) << "setup did not end";
     return wininit;
-}
-
-// The band's menu in the shell's stand-in, its first command (the settings dialog), the dialog's
-// tree filled and Cancel pressed; false when a step did not come.
-bool OpenAndCancelSettings(const SetupProcess& host, HWND band) {
-    PostMessageA(band, WM_RBUTTONUP, 0, MAKELPARAM(10, 10));
-    HWND popup = WaitForChild(host, "#32768");
-    if (!popup) {
-        ADD_FAILURE() << "no menu over the band";
-        return false;
-    }
-    PostMessageA(popup, WM_KEYDOWN, VK_DOWN, 0);
-    PostMessageA(popup, WM_KEYDOWN, VK_RETURN, 0);
-    const DWORD asked = GetTickCount();
-    HWND dialog = WaitForAnyWindow("設定");
-    if (!dialog) {
-        ADD_FAILURE() << "the settings dialog did not come";
-        return false;
-    }
-    printf("settings dialog shown after %lu ms\n", GetTickCount() - asked);
-    // Categories of resources, memory and drives at least.
-    EXPECT_GE(SendDlgItemMessageA(dialog, 1000, TVM_GETCOUNT, 0, 0), 3);
-    Press(dialog, IDCANCEL);
-    return WaitForWindowGone(dialog);
 }
 
 TEST(ShippedSetup, InstallsOverAFileInUseThroughWininitThenUninstalls) {
@@ -117,12 +92,25 @@ TEST(ShippedSetup, InstallsOverAFileInUseThroughWininitThenUninstalls) {
     EXPECT_EQ(FileText(InFolder("setup.dat")), FileText(dist + "\\SETUP.DAT"));
     EXPECT_FALSE(Exists(WindowsFile("WININIT.INI")));
 
-    // The installed band in the shell's stand-in, its settings dialog opened from its menu.
+    // The installed band in the shell's stand-in.
     SetupProcess host(ProgramFolder() + VT_SHIPPED_BANDHOST, " /default");
     HWND frame = WaitForChild(host, "VeltrimHostFrame");
     HWND band = frame ? WaitForChild(host, "VeltrimClass", frame) : nullptr;
     ASSERT_NE(band, nullptr) << "the installed band is shown";
-    EXPECT_TRUE(OpenAndCancelSettings(host, band));
+    // Its menu's first command opens the settings dialog, whose tree holds the categories of
+    // resources, memory and drives at least.
+    PostMessageA(band, WM_RBUTTONUP, 0, MAKELPARAM(10, 10));
+    HWND popup = WaitForChild(host, "#32768");
+    ASSERT_NE(popup, nullptr) << "no menu over the band";
+    PostMessageA(popup, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageA(popup, WM_KEYDOWN, VK_RETURN, 0);
+    const DWORD asked = GetTickCount();
+    HWND dialog = WaitForAnyWindow("設定");
+    ASSERT_NE(dialog, nullptr) << "the settings dialog did not come";
+    printf("settings dialog shown after %lu ms\n", GetTickCount() - asked);
+    EXPECT_GE(SendDlgItemMessageA(dialog, 1000, TVM_GETCOUNT, 0, 0), 3);
+    Press(dialog, IDCANCEL);
+    EXPECT_TRUE(WaitForWindowGone(dialog));
 
     // Uninstall from the list of installed programs while the band is shown: the copy in the
     // temporary folder runs it, asks for the band to go, and leaves itself to the restart.

@@ -65,10 +65,8 @@ DWORD WINAPI RunDriver(void* driver) {
 } // namespace
 
 DWORD WaitLimit() {
-    char text[16];
-    const DWORD length = GetEnvironmentVariableA("VT_WAIT_SECONDS", text, sizeof(text));
-    const unsigned long seconds =
-        length > 0 && length < sizeof(text) ? strtoul(text, nullptr, 10) : 0;
+    const char* text = getenv("VT_WAIT_SECONDS");
+    const unsigned long seconds = text ? strtoul(text, nullptr, 10) : 0;
     return seconds > 0 && seconds < 3600 ? static_cast<DWORD>(seconds * 1000) : 10000;
 }
 

@@ -50,7 +50,7 @@ class SetupScriptTest : public ::testing::Test {
     }
 };
 
-TEST_F(SetupScriptTest, KeysReadExpandedOrAsWritten) {
+TEST_F(SetupScriptTest, KeysAndListSectionsReadExpandedOrAsWritten) {
     SetEnvironmentVariableA("VT_SCRIPT_NAME", "ソフト表示");
     Use("[Info]\r\nTitle=%vt_script_name%\\tv1\r\n"
         "[Install]\r\nRebootAfterSetup=7\r\nRunAfterCopy=%WINSYS%\\\\regsvr32.exe /s\r\n"
@@ -72,10 +72,8 @@ TEST_F(SetupScriptTest, KeysReadExpandedOrAsWritten) {
     }
     EXPECT_EQ(ReadScriptNumber("Install", "RebootAfterSetup"), 7u);
 
-    // A missing script reads as empty and 0.
+    // A missing script reads as 0 and no lines (its empty title: the end-to-end tests).
     DeleteFileA(script.c_str());
-    ASSERT_TRUE(ReadScriptValue(KeyTitle, text, sizeof(text)));
-    EXPECT_STREQ(text, "");
     EXPECT_EQ(ReadScriptNumber("Install", "RebootAfterSetup"), 0u);
     EXPECT_EQ(Lines("Install.files"), "");
 
@@ -85,6 +83,24 @@ TEST_F(SetupScriptTest, KeysReadExpandedOrAsWritten) {
     memset(title, 'x', sizeof(title));
     EXPECT_FALSE(ReadScriptValue(KeyTitle, title, sizeof(title)));
     EXPECT_STREQ(title, "");
+
+    // List sections are read whole, in order with repeats, or not at all.
+    Use("[Install.files]\r\n%setup%\\\\=vt.dll\r\nC:\\\\ソフト\\\\=setup.exe\r\n"
+        "C:\\\\ソフト\\\\=setup.exe\r\n[Uninstall.regs]\r\n*Software\\\\Veltrim\r\n");
+    EXPECT_EQ(Lines("Install.files"),
+              "%setup%\\\\=vt.dll|C:\\\\ソフト\\\\=setup.exe|C:\\\\ソフト\\\\=setup.exe|");
+    EXPECT_EQ(Lines("Uninstall.regs"), "*Software\\\\Veltrim|");
+
+    // A section larger than the buffer: the reader's cut-off signal, and nothing of it is used.
+    std::string big = "[Install.files]\r\n";
+    for (int i = 0; i < 1000; ++i) {
+        big += "C:\\\\Veltrim\\\\=file" + std::to_string(i) + ".dat\r\n";
+    }
+    Use(big);
+    EXPECT_EQ(GetPrivateProfileSectionA("Install.files", list.data(), ListSectionCapacity,
+                                        script.c_str()),
+              ListSectionCutOff);
+    EXPECT_EQ(Lines("Install.files"), "");
 }
 
 TEST_F(SetupScriptTest, KeywordLookupsOfThePlatform) {
@@ -109,25 +125,6 @@ TEST_F(SetupScriptTest, KeywordLookupsOfThePlatform) {
     SetEnvironmentVariableA("program", nullptr);
     EXPECT_TRUE(ExpandScriptText(text, sizeof(text), "[%program%]"));
     EXPECT_STREQ(text, "[]");
-}
-
-TEST_F(SetupScriptTest, ListSectionsWholeOrNotAtAll) {
-    Use("[Install.files]\r\n%setup%\\\\=vt.dll\r\nC:\\\\ソフト\\\\=setup.exe\r\n"
-        "C:\\\\ソフト\\\\=setup.exe\r\n[Uninstall.regs]\r\n*Software\\\\Veltrim\r\n");
-    EXPECT_EQ(Lines("Install.files"),
-              "%setup%\\\\=vt.dll|C:\\\\ソフト\\\\=setup.exe|C:\\\\ソフト\\\\=setup.exe|");
-    EXPECT_EQ(Lines("Uninstall.regs"), "*Software\\\\Veltrim|");
-
-    // A section larger than the buffer: the reader's cut-off signal, and nothing of it is used.
-    std::string big = "[Install.files]\r\n";
-    for (int i = 0; i < 1000; ++i) {
-        big += "C:\\\\Veltrim\\\\=file" + std::to_string(i) + ".dat\r\n";
-    }
-    Use(big);
-    EXPECT_EQ(GetPrivateProfileSectionA("Install.files", list.data(), ListSectionCapacity,
-                                        script.c_str()),
-              ListSectionCutOff);
-    EXPECT_EQ(Lines("Install.files"), "");
 }
 
 // WININIT.INI's [rename] lines handed over to the platform's pending renames, once; a malformed
