@@ -64,6 +64,10 @@ TEST(SetupUiTest, EveryDialogAndMessageOfTheInstaller) {
     // One installer at a time: a second one is refused while the first runs, and so is the copy
     // that the uninstall's relaunch starts (the relaunch itself ends at once without looking).
     {
+        // The guard's name is shared with the other installers of its kind.
+        HANDLE guard = OpenMutexA(SYNCHRONIZE, FALSE, "SETUP##MUTEX");
+        EXPECT_NE(guard, nullptr);
+        CloseHandle(guard);
         SetupProcess second(setupExe, "");
         Answer("セットアップエラー", IDOK, SecondInstance);
         EXPECT_EQ(second.WaitForExit(), 0u);

@@ -23,9 +23,6 @@ struct SetupProcess {
     // The process that shows this window (one that another program started).
     explicit SetupProcess(HWND window);
     ~SetupProcess();
-    bool Started() const {
-        return info.hProcess != nullptr;
-    }
     // The exit code, or STILL_ACTIVE when it did not end within the time.
     DWORD WaitForExit(DWORD milliseconds = 10000) const;
 };
