@@ -76,9 +76,12 @@ class SetupRunTest : public ::testing::Test {
     void TearDown() override {
         Clean();
     }
-    void Clean() {
+    void ForgetRestart() {
         DeleteFileA(WindowsFile("WININIT.INI").c_str());
         SetRegText(HKEY_LOCAL_MACHINE, SessionManager, "PendingFileRenameOperations", nullptr);
+    }
+    void Clean() {
+        ForgetRestart();
         DeleteKeyTree(HKEY_LOCAL_MACHINE, EntryKey);
         DeleteKeyTree(HKEY_CURRENT_USER, "Software\\Veltrim試験");
         DeleteMatching(target, "*");
@@ -146,8 +149,9 @@ TEST_F(SetupRunTest, InstallTwiceOverAFileInUseThenUninstall) {
     EXPECT_EQ(Listing(target), installed);
     EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, EntryKey, "DisplayName"), Title);
 
-    // For the uninstall to meet: a key kept for its value, one deleted with its subkeys, the empty
-    // folder, a.txt still held.
+    // For the uninstall to meet: nothing waiting for the restart yet, a key kept for its value,
+    // one deleted with its subkeys, the empty folder, a.txt still held.
+    ForgetRestart();
     SetRegText(HKEY_CURRENT_USER, "Software\\Veltrim試験\\Kept", "v", "x");
     SetRegText(HKEY_CURRENT_USER, "Software\\Veltrim試験\\Gone\\Sub", "v", "x");
     CreateDirectoryA((media.path + "empty").c_str(), nullptr);

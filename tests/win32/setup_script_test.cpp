@@ -13,18 +13,17 @@ namespace {
 const char* const VersionKey = "Software\\Microsoft\\Windows\\CurrentVersion";
 const char* const SessionManager = "System\\CurrentControlSet\\Control\\Session Manager";
 
-std::string TempFile(const char* name) {
-    char folder[MAX_PATH];
-    GetTempPathA(sizeof(folder), folder);
-    return std::string(folder) + name;
+// Files beside the test program.
+std::string Beside(const char* name) {
+    return ProgramFolder() + name;
 }
 
 class SetupScriptTest : public ::testing::Test {
   protected:
-    std::string script = TempFile("vt-setup-script.dat");
-    std::string wininit = TempFile("vt-wininit.ini");
-    std::string fileA = TempFile("vt-pending-a.tmp");
-    std::string fileB = TempFile("vt-pending-b.tmp");
+    std::string script = Beside("vt-setup-script.dat");
+    std::string wininit = Beside("vt-wininit.ini");
+    std::string fileA = Beside("vt-pending-a.tmp");
+    std::string fileB = Beside("vt-pending-b.tmp");
     std::vector<char> list = std::vector<char>(ListSectionCapacity);
 
     void Use(const std::string& content) {
@@ -133,7 +132,7 @@ TEST_F(SetupScriptTest, RenameLinesAreHandedOverAndLeaveTheFile) {
     WriteFileText(fileA, "a");
     WriteFileText(fileB, "b");
     SetRegText(HKEY_LOCAL_MACHINE, SessionManager, "PendingFileRenameOperations", nullptr);
-    const std::string target = TempFile("vt-pending-target.dll");
+    const std::string target = Beside("vt-pending-target.dll");
     WriteFileText(wininit, "[boot]\r\nx=1\r\n[rename]\r\nNUL=" + fileA + "\r\n" + target + "=" +
                                fileB + "\r\n");
     EXPECT_TRUE(TransferPendingRenames(wininit.c_str()));
