@@ -1,12 +1,8 @@
-// A readiness DLL for the uninstall tests: one export that says no twice and then yes, one that
-// never says yes.
+// A readiness DLL for the uninstall tests: not ready at the first two calls of a process, then
+// ready.
 #include <windows.h>
 
 extern "C" __declspec(dllexport) BOOL WINAPI ReadyAfterTwo() {
     static int calls = 0;
     return ++calls > 2;
-}
-
-extern "C" __declspec(dllexport) BOOL WINAPI NeverReady() {
-    return FALSE;
 }

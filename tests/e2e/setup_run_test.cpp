@@ -1,7 +1,8 @@
-// The install and uninstall runs of setup.exe end to end, with scripts written here: files placed,
+// The install and uninstall runs of setup.exe end to end, with a script written here: files placed,
 // folders asked about, files in use left to WININIT.INI, the uninstall entry and its command.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "driver.h"
@@ -11,300 +12,173 @@ namespace {
 const char* const Title = "Veltrim 試験";
 const char* const EntryKey =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Veltrim 試験";
-const char* const RegsKey = "Software\\Veltrim試験";
+const char* const SessionManager = "System\\CurrentControlSet\\Control\\Session Manager";
+const char* const Prompt = "バンドを閉じてから再試行してください";
+const char* const UninstallRestart = "アンインストールを完了するため、Windowsを再起動します。";
 
 // A path as a script writes it: every backslash doubled.
-std::string Escaped(const std::string& path) {
+std::string Escaped(std::string path) {
+    for (size_t at = path.find('\\'); at != std::string::npos; at = path.find('\\', at + 2)) {
+        path.insert(at, 1, '\\');
+    }
+    return path;
+}
+
+// The names of a folder's files, sorted, each followed by a blank.
+std::string Listing(const std::string& folder) {
+    std::vector<std::string> names = FilesMatching(folder, "*");
+    std::sort(names.begin(), names.end());
     std::string text;
-    for (char c : path) {
-        text += c;
-        if (c == '\\') {
-            text += '\\';
-        }
+    for (const std::string& name : names) {
+        text += name + " ";
     }
     return text;
 }
 
-std::string Short(const std::string& path) {
-    char output[MAX_PATH];
-    const DWORD length = GetShortPathNameA(path.c_str(), output, sizeof(output));
-    return length && length < sizeof(output) ? std::string(output, length) : path;
-}
-
-std::string WininitPath() {
-    char folder[MAX_PATH];
-    GetWindowsDirectoryA(folder, sizeof(folder));
-    return std::string(folder) + "\\WININIT.INI";
-}
-
-const char* const SessionManager = "System\\CurrentControlSet\\Control\\Session Manager";
-
-// The renames waiting for the next start where the platform keeps them in the registry: the
-// restart question hands WININIT.INI's lines over there when there is no 16-bit Windows.
-bool PendingRenames(std::string& value) {
-    HKEY key = nullptr;
-    value.clear();
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SessionManager, 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        return false;
-    }
-    DWORD size = 0;
-    bool found = RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, nullptr, nullptr,
-                                  &size) == ERROR_SUCCESS;
-    if (found && size) {
-        value.resize(size);
-        RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, nullptr,
-                         reinterpret_cast<BYTE*>(&value[0]), &size);
-        value.resize(size);
-    }
-    RegCloseKey(key);
-    return found;
-}
-
-void RestorePendingRenames(bool existed, const std::string& value) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SessionManager, 0, KEY_SET_VALUE, &key) !=
-        ERROR_SUCCESS) {
-        return;
-    }
-    if (existed) {
-        RegSetValueExA(key, "PendingFileRenameOperations", 0, REG_MULTI_SZ,
-                       reinterpret_cast<const BYTE*>(value.data()),
-                       static_cast<DWORD>(value.size()));
-    } else {
-        RegDeleteValueA(key, "PendingFileRenameOperations");
-    }
-    RegCloseKey(key);
-}
-
-// Everything that waits for the next start of Windows, in WININIT.INI or handed over from it.
+// Everything that waits for the next start of Windows: WININIT.INI, and what the restart question
+// hands over from it to the registry where there is no 16-bit Windows.
 std::string Waiting() {
-    std::string pending;
-    PendingRenames(pending);
-    return FileText(WininitPath()) + "|" + pending;
-}
-
-std::string EntryValue(const char* name) {
-    char value[1024] = "";
-    DWORD size = sizeof(value);
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, EntryKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        return "<no entry>";
-    }
-    RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
-    RegCloseKey(key);
-    return value;
-}
-
-// Confirms the opening dialog; the process that shows it, to be waited for (null when none came).
-HANDLE PressIntro(const char* run) {
-    HWND intro = WaitForAnyWindow((std::string(Title) + run).c_str());
-    if (!intro) {
-        ADD_FAILURE() << "no opening dialog";
-        return nullptr;
-    }
-    DWORD processId = 0;
-    GetWindowThreadProcessId(intro, &processId);
-    Press(intro, IDOK);
-    return OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, processId);
-}
-
-// Waits for a process started by another one; ends it if it is still there.
-void Finish(HANDLE process) {
-    if (!process) {
-        return;
-    }
-    if (WaitForSingleObject(process, 10000) != WAIT_OBJECT_0) {
-        ADD_FAILURE() << "setup did not end";
-        TerminateProcess(process, 1);
-    }
-    CloseHandle(process);
+    return FileText(WindowsFile("WININIT.INI")) + "|" +
+           RegText(HKEY_LOCAL_MACHINE, SessionManager, "PendingFileRenameOperations");
 }
 
 class SetupRunTest : public ::testing::Test {
   protected:
     SetupFolder media{"vt-e2e-media"};
-    std::string target;
-    std::string savedWininit;
-    bool hadWininit = false;
-    std::string savedPending;
-    bool hadPending = false;
+    std::string target = media.path + "target\\";
 
+    // A script that installs a.txt, a file that does not exist and c.txt into the target, records
+    // RunAfterCopy's run in ran.txt, and on uninstall empties the target, keeps the media folder
+    // (listed only if empty) and removes its empty subfolder.
     void SetUp() override {
-        Transcript().clear();
-        char temp[MAX_PATH];
-        GetTempPathA(sizeof(temp), temp);
-        target = std::string(temp) + "vt-e2e-target\\";
-        RemoveTarget();
+        Clean();
         WriteFileText(media.path + "a.txt", "first file");
         WriteFileText(media.path + "c.txt", "third file");
         CopyFileA((ProgramFolder() + "ready_double.dll").c_str(),
                   (media.path + "ready_double.dll").c_str(), FALSE);
-        hadWininit = Exists(WininitPath());
-        savedWininit = FileText(WininitPath());
-        hadPending = PendingRenames(savedPending);
-        DeleteKeyTree(HKEY_LOCAL_MACHINE, EntryKey);
-    }
-    void TearDown() override {
-        if (HasFailure()) {
-            printf("%s", Transcript().c_str());
-        }
-        // What the runs left for the next start of Windows must not be carried out later.
-        if (hadWininit) {
-            WriteFileText(WininitPath(), savedWininit);
-        } else {
-            DeleteFileA(WininitPath().c_str());
-        }
-        RestorePendingRenames(hadPending, savedPending);
-        DeleteKeyTree(HKEY_LOCAL_MACHINE, EntryKey);
-        DeleteKeyTree(HKEY_CURRENT_USER, RegsKey);
-        RemoveTarget();
-    }
-    void RemoveTarget() const {
-        const char* names[] = {"a.txt", "c.txt", "setup.bin", "setup.dat", "ran.txt"};
-        for (const char* name : names) {
-            DeleteFileA((target + name).c_str());
-        }
-        DeleteMatching(target, "_stt*");
-        RemoveDirectoryA(target.c_str());
-    }
-
-    // A script that installs a.txt, a file that does not exist and c.txt into the target, and
-    // records RunAfterCopy's run in ran.txt.
-    std::string Script(const char* readiness) const {
         const std::string src = Escaped(media.path);
         const std::string dst = Escaped(target);
-        return std::string("[Info]\r\nTitle=") + Title +
-               "\r\n[Install]\r\nExplanation=試験\r\n"
-               "RunAfterCopy=cmd.exe /c copy \"" +
-               src + "a.txt\" \"" + dst +
-               "ran.txt\"\r\n"
-               "[Uninstall]\r\nExplanation=試験の削除\r\nReadyUninstall=" +
-               readiness +
-               "\r\nPrompt=バンドを閉じてから再試行してください\r\n"
-               "RunBeforeDelete=cmd.exe /c del \"" +
-               dst +
-               "ran.txt\"\r\n"
-               "[Install.files]\r\n" +
-               dst + "=" + src + "a.txt\r\n" + dst + "=" + src + "missing.txt\r\n" + dst + "=" +
-               src +
-               "c.txt\r\n"
-               "[Uninstall.regs]\r\n*Software\\Veltrim試験\\Kept\r\nSoftware\\Veltrim試験\\Gone\r\n"
-               "[Uninstall.files]\r\n%setup%\\\\\r\n";
+        WriteFileText(
+            media.path + "SETUP.DAT",
+            std::string("[Info]\r\nTitle=") + Title +
+                "\r\n[Install]\r\nExplanation=試験\r\nRunAfterCopy=cmd.exe /c copy \"" + src +
+                "a.txt\" \"" + dst + "ran.txt\"\r\n[Uninstall]\r\nExplanation=試験の削除\r\n" +
+                "ReadyUninstall=" + src + "ready_double.dll,ReadyAfterTwo\r\nPrompt=" + Prompt +
+                "\r\nRunBeforeDelete=cmd.exe /c del \"" + dst + "ran.txt\"\r\n[Install.files]\r\n" +
+                dst + "=" + src + "a.txt\r\n" + dst + "=" + src + "missing.txt\r\n" + dst + "=" +
+                src +
+                "c.txt\r\n[Uninstall.regs]\r\n*"
+                "Software\\Veltrim試験\\Kept\r\nSoftware\\Veltrim試験\\Gone"
+                "\r\n[Uninstall.files]\r\n%setup%\\\\\r\n*" +
+                src + "\r\n*" + src + "empty\\\\\r\n");
+    }
+    // What the runs left for the next start of Windows is never carried out.
+    void TearDown() override {
+        Clean();
+    }
+    void ForgetRestart() {
+        DeleteFileA(WindowsFile("WININIT.INI").c_str());
+        SetRegText(HKEY_LOCAL_MACHINE, SessionManager, "PendingFileRenameOperations", nullptr);
+    }
+    void Clean() {
+        ForgetRestart();
+        DeleteKeyTree(HKEY_LOCAL_MACHINE, EntryKey);
+        DeleteKeyTree(HKEY_CURRENT_USER, "Software\\Veltrim試験");
+        DeleteMatching(target, "*");
+        RemoveDirectoryA(target.c_str());
+        RemoveDirectoryA((media.path + "empty").c_str());
     }
 
-    // Installs with the script, answering the folder questions No, No, then Yes.
-    void Install(const std::string& script, bool folderExists) {
-        media.WriteScript(script);
+    // Installs: in a new folder its questions are answered No, No, then Yes and the run ends with
+    // the completion message; in an existing one with the restart question. The second file's
+    // source is missing: its message comes and the run goes on.
+    void Install(bool newFolder) {
         SetupProcess setup(media.path + "setup.exe", "");
-        CloseHandle(PressIntro("のセットアップ"));
-        std::string folder = target.substr(0, target.size() - 1);
-        if (!folderExists) {
-            const std::string question =
-                "「" + folder + "」は存在しません。\nこのフォルダを作成しますか？";
+        Answer((std::string(Title) + "のセットアップ").c_str(), IDOK);
+        const std::string question = "「" + target.substr(0, target.size() - 1) +
+                                     "」は存在しません。\nこのフォルダを作成しますか？";
+        if (newFolder) {
             Answer("フォルダの作成", IDNO, question.c_str());
             Answer("インストールの中断", IDNO, "インストールを中断しますか？");
             Answer("フォルダの作成", IDYES, question.c_str());
         }
-        // The second file's source is missing: its message, and the run goes on.
         Answer("セットアップエラー", IDOK, "内部エラーのため、セットアップができませんでした");
-        if (folderExists) {
-            Answer("再起動", IDNO, "インストールを完了するため、Windowsを再起動します。");
-        } else {
-            Answer("確認", IDOK, "インストールが終了しました。");
-        }
+        const char* const end[2][2] = {
+            {"再起動", "インストールを完了するため、Windowsを再起動します。"},
+            {"確認", "インストールが終了しました。"}};
+        Answer(end[newFolder][0], newFolder ? IDOK : IDNO, end[newFolder][1]);
         EXPECT_EQ(setup.WaitForExit(), 0u);
     }
 };
 
-TEST_F(SetupRunTest, InstallIntoNewFolderThenUninstallFromTheEntry) {
-    Install(Script((Escaped(media.path) + "ready_double.dll,ReadyAfterTwo").c_str()), false);
-    EXPECT_EQ(FileText(target + "a.txt"), "first file");
+TEST_F(SetupRunTest, InstallTwiceOverAFileInUseThenUninstall) {
+    Install(true);
     // The error stopped the loop: the third file was never copied.
-    EXPECT_FALSE(Exists(target + "c.txt"));
-    EXPECT_TRUE(Exists(target + "setup.bin"));
+    EXPECT_EQ(Listing(target), "a.txt ran.txt setup.bin setup.dat ");
+    EXPECT_EQ(FileText(target + "a.txt") + "|" + FileText(target + "ran.txt"),
+              "first file|first file");
     EXPECT_EQ(FileText(target + "setup.dat"), FileText(media.path + "SETUP.DAT"));
-    EXPECT_EQ(FileText(target + "ran.txt"), "first file");
-    EXPECT_EQ(EntryValue("DisplayName"), Title);
-    const std::string command = EntryValue("UninstallString");
+    EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, EntryKey, "DisplayName"), Title);
+    const std::string command = RegText(HKEY_LOCAL_MACHINE, EntryKey, "UninstallString");
     EXPECT_EQ(command, "\"" + target + "setup.bin\" /u " + target + "setup.dat");
 
-    // Keys for the uninstall to meet: one kept for its value, one deleted with its subkeys.
-    HKEY key = nullptr;
-    RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Veltrim試験\\Kept", 0, nullptr, 0, KEY_WRITE,
-                    nullptr, &key, nullptr);
-    RegSetValueExA(key, "v", 0, REG_SZ, reinterpret_cast<const BYTE*>("x"), 2);
-    RegCloseKey(key);
-    RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Veltrim試験\\Gone\\Sub", 0, nullptr, 0, KEY_WRITE,
-                    nullptr, &key, nullptr);
-    RegCloseKey(key);
-
-    // The entry's command as Windows runs it; a.txt is held open, as a loaded DLL would be.
-    const std::string shortA = Short(target + "a.txt");
+    // Again, with a.txt held open as a loaded DLL would be: the new one waits under a temporary
+    // name, and WININIT.INI names both in short form.
     HANDLE held = CreateFileA((target + "a.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                               0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    std::string line = command;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    ASSERT_TRUE(CreateProcessA((target + "setup.bin").c_str(), &line[0], nullptr, nullptr, FALSE, 0,
-                               nullptr, nullptr, &startup, &process));
-    EXPECT_EQ(WaitForSingleObject(process.hProcess, 10000), WAIT_OBJECT_0);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    // The copy is listed for deletion before it starts.
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof(temp), temp);
-    EXPECT_NE(FileText(WininitPath()).find("NUL=" + Short(temp)), std::string::npos);
-
-    HANDLE copy = PressIntro("のアンインストール");
-    Answer("確認", IDRETRY, "バンドを閉じてから再試行してください");
-    Answer("確認", IDRETRY, "バンドを閉じてから再試行してください");
-    Answer("再起動", IDNO, "アンインストールを完了するため、Windowsを再起動します。");
-    Finish(copy);
-    CloseHandle(held);
-
-    // RunBeforeDelete ran, the files and the entry are gone, a.txt waits in WININIT.INI.
-    EXPECT_FALSE(Exists(target + "ran.txt"));
-    EXPECT_FALSE(Exists(target + "setup.bin"));
-    EXPECT_FALSE(Exists(target + "setup.dat"));
-    EXPECT_TRUE(Exists(target + "a.txt"));
-    EXPECT_NE(Waiting().find(shortA), std::string::npos) << Waiting();
-    EXPECT_EQ(EntryValue("DisplayName"), "<no entry>");
-    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\Veltrim試験\\Kept"));
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Veltrim試験\\Gone"));
-}
-
-TEST_F(SetupRunTest, FileInUseWaitsForRestartAndCancelKeepsEverything) {
-    CreateDirectoryA(target.c_str(), nullptr);
-    WriteFileText(target + "a.txt", "old");
-    HANDLE held = CreateFileA((target + "a.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    Install(Script((Escaped(media.path) + "ready_double.dll,NeverReady").c_str()), true);
-    CloseHandle(held);
-    EXPECT_EQ(FileText(target + "a.txt"), "old");
-    // The new file waits under a temporary name; WININIT.INI names both in short form.
-    const std::vector<std::string> waitingFiles = FilesMatching(target, "_stt*");
-    ASSERT_EQ(waitingFiles.size(), 1u);
-    const std::string temporary = target + waitingFiles[0];
-    EXPECT_EQ(waitingFiles[0].size(), 8u);
-    EXPECT_EQ(FileText(temporary), "first file");
+    WriteFileText(media.path + "a.txt", "new file");
+    Install(false);
+    const std::vector<std::string> temporary = FilesMatching(target, "_stt*");
+    ASSERT_EQ(temporary.size(), 1u);
+    EXPECT_EQ(temporary[0].size(), 8u);
+    EXPECT_EQ(FileText(target + temporary[0]), "new file");
     const std::string waiting = Waiting();
-    EXPECT_NE(waiting.find(Short(temporary)), std::string::npos) << waiting;
-    EXPECT_NE(waiting.find(Short(target + "a.txt")), std::string::npos) << waiting;
+    EXPECT_NE(waiting.find(ShortPath(target + temporary[0])), std::string::npos) << waiting;
+    EXPECT_NE(waiting.find(ShortPath(target + "a.txt")), std::string::npos) << waiting;
 
     // Cancel at the readiness question leaves the product as it is.
-    SetupProcess setup(target + "setup.bin", " /U " + target + "setup.dat");
-    CloseHandle(PressIntro("のアンインストール"));
-    Answer("確認", IDCANCEL, "バンドを閉じてから再試行してください");
-    Answer("再起動", IDNO, "アンインストールを完了するため、Windowsを再起動します。");
-    EXPECT_EQ(setup.WaitForExit(), 0u);
-    EXPECT_TRUE(Exists(target + "a.txt"));
-    EXPECT_TRUE(Exists(target + "setup.bin"));
-    EXPECT_TRUE(Exists(target + "setup.dat"));
-    EXPECT_TRUE(Exists(target + "ran.txt"));
-    EXPECT_EQ(EntryValue("DisplayName"), Title);
+    const std::string installed = Listing(target);
+    {
+        SetupProcess setup(target + "setup.bin", " /U " + target + "setup.dat");
+        Answer((std::string(Title) + "のアンインストール").c_str(), IDOK);
+        Answer("確認", IDCANCEL, Prompt);
+        Answer("再起動", IDNO, UninstallRestart);
+        EXPECT_EQ(setup.WaitForExit(), 0u);
+    }
+    EXPECT_EQ(Listing(target), installed);
+    EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, EntryKey, "DisplayName"), Title);
+
+    // For the uninstall to meet: nothing waiting for the restart yet, a key kept for its value,
+    // one deleted with its subkeys, the empty folder, a.txt still held.
+    ForgetRestart();
+    SetRegText(HKEY_CURRENT_USER, "Software\\Veltrim試験\\Kept", "v", "x");
+    SetRegText(HKEY_CURRENT_USER, "Software\\Veltrim試験\\Gone\\Sub", "v", "x");
+    CreateDirectoryA((media.path + "empty").c_str(), nullptr);
+    // The entry's command as Windows runs it; the copy is listed for deletion before it starts.
+    EXPECT_EQ(RunAndWait(command, (target + "setup.bin").c_str()), 0u);
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof(temp), temp);
+    EXPECT_NE(FileText(WindowsFile("WININIT.INI")).find("NUL=" + ShortPath(temp)),
+              std::string::npos);
+    HWND intro = WaitForAnyWindow((std::string(Title) + "のアンインストール").c_str());
+    ASSERT_NE(intro, nullptr);
+    SetupProcess copy(intro);
+    Press(intro, IDOK);
+    Answer("確認", IDRETRY, Prompt);
+    Answer("確認", IDRETRY, Prompt);
+    Answer("再起動", IDNO, UninstallRestart);
+    EXPECT_EQ(copy.WaitForExit(), 0u);
+    CloseHandle(held);
+
+    // RunBeforeDelete ran, the files and the entry are gone, a.txt waits for the restart.
+    EXPECT_EQ(Listing(target), "a.txt ");
+    EXPECT_NE(Waiting().find(ShortPath(target + "a.txt")), std::string::npos) << Waiting();
+    EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, EntryKey, "DisplayName"), "(missing)");
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\Veltrim試験\\Kept"));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Veltrim試験\\Gone"));
+    EXPECT_EQ(Listing(media.path), "SETUP.DAT a.txt c.txt ready_double.dll setup.exe ");
+    EXPECT_FALSE(Exists(media.path + "empty"));
 }
 
 } // namespace

@@ -2,23 +2,18 @@
 // restart question, each found by caption and compared byte for byte in code page 932.
 #include <gtest/gtest.h>
 
-#include <stdio.h>
-
 #include <string>
-#include <vector>
+#include <tuple>
 
 #include "driver.h"
 
 namespace {
 
 // The installer's texts, written here independently of its sources.
-const char* const ErrorCaption = "セットアップエラー";
-const char* const SecondInstanceText = "セットアップは２重起動できません";
-const char* const RestartCaption = "再起動";
-const char* const UninstallRestartText = "アンインストールを完了するため、Windowsを再起動します。";
+const char* const InstallCaption = "Veltrim ソフトのセットアップ";
 const char* const DestinationCaption = "インストール先の選択";
-const char* const ConfirmCaption = "インストール先の確認";
-const char* const BadUninstallText = "アンインストール情報が不正です";
+const char* const Confirm = "インストール先の確認";
+const char* const SecondInstance = "セットアップは２重起動できません";
 
 const char* const Script = "[Info]\r\n"
                            "Title=Veltrim ソフト\r\n"
@@ -28,200 +23,78 @@ const char* const Script = "[Info]\r\n"
                            "[Uninstall]\r\n"
                            "Explanation=取り除きます。\\t%%終わり\r\n";
 
-std::string SystemFolder() {
-    char folder[MAX_PATH];
-    const UINT length = GetSystemDirectoryA(folder, sizeof(folder));
-    return std::string(folder, length);
-}
-
-std::string ConfirmText(const std::string& folder) {
-    return "「" + folder + "」にインストールします。\nよろしいですか？";
-}
-
-class SetupUiTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        // The driver's environment reaches setup.exe, whose script names this variable.
-        SetEnvironmentVariableA("VT_E2E_NAME", "ソフト表示");
-        Transcript().clear();
-    }
-    void TearDown() override {
-        // On failure, what setup.exe showed (code page 932).
-        if (HasFailure()) {
-            printf("%s", Transcript().c_str());
-        }
-    }
-};
-
-TEST_F(SetupUiTest, OpeningDialogInInstallModeAndCancel) {
-    SetupFolder folder("vt-e2e-intro");
-    folder.WriteScript(Script);
-    SetupProcess setup(folder.path + "setup.exe", "");
-    ASSERT_TRUE(setup.Started());
-
-    HWND intro = WaitForWindow(setup, "Veltrim ソフトのセットアップ");
-    ASSERT_NE(intro, nullptr) << "no opening dialog";
-    EXPECT_EQ(ItemText(intro, 1000),
-              "ソフト表示 を入れます。\n場所: " + SystemFolder() + "\\x 100%");
-    EXPECT_EQ(ItemText(intro, IDOK), "OK");
-    EXPECT_EQ(ItemText(intro, IDCANCEL), "ｷｬﾝｾﾙ");
-    EXPECT_EQ(FocusOf(intro), GetDlgItem(intro, IDOK));
-    EXPECT_TRUE(GetWindowLongA(GetDlgItem(intro, 1000), GWL_STYLE) & SS_SUNKEN);
-    EXPECT_TRUE(GetWindowLongA(GetDlgItem(intro, IDOK), GWL_STYLE) & BS_DEFPUSHBUTTON);
-
-    Press(intro, IDCANCEL);
-    // Cancel ends the program without another word.
-    EXPECT_EQ(setup.WaitForExit(), 0u);
-}
-
-TEST_F(SetupUiTest, MissingScriptGivesAnEmptyTitleAndText) {
-    SetupFolder folder("vt-e2e-noscript");
-    SetupProcess setup(folder.path + "setup.exe", "");
-    HWND intro = WaitForWindow(setup, "のセットアップ");
-    ASSERT_NE(intro, nullptr) << "no opening dialog without a script";
-    EXPECT_EQ(ItemText(intro, 1000), "");
-    // Escape arrives as Cancel.
-    PostMessageA(intro, WM_COMMAND, IDCANCEL, 0);
-    EXPECT_EQ(setup.WaitForExit(), 0u);
-}
-
-TEST_F(SetupUiTest, SecondInstanceIsRefusedWhileTheFirstRuns) {
-    SetupFolder folder("vt-e2e-twice");
-    folder.WriteScript(Script);
-    SetupProcess first(folder.path + "setup.exe", "");
-    HWND intro = WaitForWindow(first, "Veltrim ソフトのセットアップ");
-    ASSERT_NE(intro, nullptr);
-
-    SetupProcess second(folder.path + "setup.exe", "");
-    HWND refusal = WaitForWindow(second, ErrorCaption);
-    ASSERT_NE(refusal, nullptr) << "no refusal from the second instance";
-    EXPECT_EQ(MessageText(refusal), SecondInstanceText);
-    Press(refusal, IDOK);
-    EXPECT_EQ(second.WaitForExit(), 0u);
-
-    // The first one is untouched by that and ends on its own Cancel.
-    EXPECT_TRUE(IsWindowVisible(intro));
-    Press(intro, IDCANCEL);
-    EXPECT_EQ(first.WaitForExit(), 0u);
-
-    // Once the first has ended, the mutex is free again.
-    SetupProcess third(folder.path + "setup.exe", "");
-    HWND again = WaitForWindow(third, "Veltrim ソフトのセットアップ");
-    ASSERT_NE(again, nullptr);
-    Press(again, IDCANCEL);
-    EXPECT_EQ(third.WaitForExit(), 0u);
-}
-
-TEST_F(SetupUiTest, UninstallModeKeepsBlanksInThePathAndAsksToRestart) {
+// One folder with blanks in its path, each run in turn.
+TEST(SetupUiTest, EveryDialogAndMessageOfTheInstaller) {
+    // The driver's environment reaches setup.exe, whose script names this variable.
+    SetEnvironmentVariableA("VT_E2E_NAME", "ソフト表示");
     SetupFolder folder("vt-e2e folder with blanks");
-    folder.WriteScript(Script, "setup.dat");
-    SetupProcess setup(folder.path + "setup.exe", " /U " + folder.path + "setup.dat");
+    const std::string setupExe = folder.path + "setup.exe";
 
-    HWND intro = WaitForWindow(setup, "Veltrim ソフトのアンインストール");
-    ASSERT_NE(intro, nullptr) << "no opening dialog in uninstall mode";
-    EXPECT_EQ(ItemText(intro, 1000), "取り除きます。\t終わり");
-    Press(intro, IDOK);
-
-    HWND restart = WaitForWindow(setup, RestartCaption);
-    ASSERT_NE(restart, nullptr) << "no restart question";
-    EXPECT_EQ(MessageText(restart), UninstallRestartText);
-    ASSERT_NE(GetDlgItem(restart, IDYES), nullptr);
-    ASSERT_NE(GetDlgItem(restart, IDNO), nullptr);
-    Press(restart, IDNO);
-    EXPECT_EQ(setup.WaitForExit(), 0u);
-}
-
-// The uninstall entry of an older install: a program path with blanks, not quoted.
-TEST_F(SetupUiTest, UnquotedProgramPathWithBlanksStillUninstalls) {
-    SetupFolder folder("vt-e2e unquoted entry");
-    folder.WriteScript(Script, "setup.dat");
-    SetupProcess setup(folder.path + "setup.exe", " /U " + folder.path + "setup.dat", false);
-    HWND intro = WaitForWindow(setup, "Veltrim ソフトのアンインストール");
-    ASSERT_NE(intro, nullptr) << "not in uninstall mode";
-    Press(intro, IDCANCEL);
-    EXPECT_EQ(setup.WaitForExit(), 0u);
-}
-
-TEST_F(SetupUiTest, RelaunchRefusesAnOverlongPathBeforeCopyingItself) {
-    SetupFolder folder("vt-e2e-longrelaunch");
-    const int before = TemporaryFileCount();
-    SetupProcess setup(folder.path + "setup.exe", " /u C:\\" + std::string(257, 'p'));
-    HWND box = WaitForWindow(setup, "エラー");
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(MessageText(box), "アンインストールに失敗しました。");
-    EXPECT_EQ(TemporaryFileCount(), before) << "a copy of setup left in the temporary folder";
-    Press(box, IDOK);
-    EXPECT_EQ(setup.WaitForExit(), 0u);
-}
-
-TEST_F(SetupUiTest, UnusableUninstallPathsAreRefused) {
-    SetupFolder folder("vt-e2e-badpath");
+    // Command lines refused with a message, and the missing script, which leaves the opening
+    // dialog empty; Cancel or OK ends the program without another word or temporary file.
     const std::string tooLong = "C:\\" + std::string(257, 'p');
-    for (const std::string& arguments : {" /U " + tooLong, std::string(" /U")}) {
-        SetupProcess setup(folder.path + "setup.exe", arguments);
-        HWND box = WaitForWindow(setup, "エラー");
-        ASSERT_NE(box, nullptr) << arguments;
-        EXPECT_EQ(MessageText(box), BadUninstallText);
-        Press(box, IDOK);
-        EXPECT_EQ(setup.WaitForExit(), 0u);
+    const std::tuple<std::string, const char*, int, const char*> refusals[] = {
+        {"", "のセットアップ", 1000, ""},
+        {" /U " + tooLong, "エラー", 0xFFFF, "アンインストール情報が不正です"},
+        {" /U", "エラー", 0xFFFF, "アンインストール情報が不正です"},
+        {" /u " + tooLong, "エラー", 0xFFFF, "アンインストールに失敗しました。"},
+    };
+    for (const auto& [arguments, caption, item, text] : refusals) {
+        const int before = TemporaryFileCount();
+        SetupProcess setup(setupExe, arguments);
+        HWND window = WaitForWindow(setup, caption);
+        ASSERT_NE(window, nullptr) << arguments;
+        EXPECT_EQ(ItemText(window, item), text) << arguments;
+        Press(window, item == 1000 ? IDCANCEL : IDOK);
+        EXPECT_EQ(setup.WaitForExit(), 0u) << arguments;
+        EXPECT_EQ(TemporaryFileCount(), before) << arguments;
     }
-}
 
-TEST_F(SetupUiTest, RelaunchRunsOutsideTheGuard) {
-    SetupFolder folder("vt-e2e-relaunch");
-    folder.WriteScript(Script);
-    // Another installer holds the guard; the relaunch step does not look at it.
-    HANDLE held = CreateMutexA(nullptr, TRUE, "SETUP##MUTEX");
-    ASSERT_NE(held, nullptr);
-    SetupProcess setup(folder.path + "setup.exe", " /u " + folder.path + "SETUP.DAT");
-    // It ends at once; the copy it started meets the guard and says so.
-    EXPECT_EQ(setup.WaitForExit(), 0u);
-    HWND box = WaitForAnyWindow(ErrorCaption);
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(MessageText(box), SecondInstanceText);
-    Press(box, IDOK);
-    EXPECT_TRUE(WaitForWindowGone(box));
-    ReleaseMutex(held);
-    CloseHandle(held);
-}
-
-TEST_F(SetupUiTest, DestinationDialogConfirmsTheFolderAsTyped) {
-    SetupFolder folder("vt-e2e-destination");
-    folder.WriteScript(Script);
-    SetupProcess setup(folder.path + "setup.exe", " /x");
-    HWND intro = WaitForWindow(setup, "Veltrim ソフトのセットアップ");
+    WriteFileText(folder.path + "SETUP.DAT", Script);
+    SetupProcess setup(setupExe, " /x");
+    HWND intro = WaitForWindow(setup, InstallCaption);
     ASSERT_NE(intro, nullptr) << "/x starts an install";
+    char system[MAX_PATH];
+    GetSystemDirectoryA(system, sizeof(system));
+    EXPECT_EQ(ItemText(intro, 1000),
+              "ソフト表示 を入れます。\n場所: " + std::string(system) + "\\x 100%");
+    EXPECT_EQ(ItemText(intro, IDOK) + "|" + ItemText(intro, IDCANCEL), "OK|ｷｬﾝｾﾙ");
+    EXPECT_EQ(FocusOf(intro), GetDlgItem(intro, IDOK));
+
+    // One installer at a time: a second one is refused while the first runs, and so is the copy
+    // that the uninstall's relaunch starts (the relaunch itself ends at once without looking).
+    {
+        // The guard's name is shared with the other installers of its kind.
+        HANDLE guard = OpenMutexA(SYNCHRONIZE, FALSE, "SETUP##MUTEX");
+        EXPECT_NE(guard, nullptr);
+        CloseHandle(guard);
+        SetupProcess second(setupExe, "");
+        Answer("セットアップエラー", IDOK, SecondInstance);
+        EXPECT_EQ(second.WaitForExit(), 0u);
+        SetupProcess relaunch(setupExe, " /u " + folder.path + "SETUP.DAT");
+        EXPECT_EQ(relaunch.WaitForExit(), 0u) << "the relaunch waits for its copy";
+        Answer("セットアップエラー", IDOK, SecondInstance);
+    }
+    EXPECT_TRUE(IsWindowVisible(intro));
     Press(intro, IDOK);
 
     HWND dialog = WaitForWindow(setup, DestinationCaption);
     ASSERT_NE(dialog, nullptr) << "no destination dialog";
     const std::string proposed = "C:\\Veltrim ソフト\\ソフト表示";
     EXPECT_EQ(ItemText(dialog, 1001), proposed);
+    EXPECT_EQ(ItemText(dialog, IDOK) + "|" + ItemText(dialog, IDCANCEL) + "|" +
+                  ItemText(dialog, 1002),
+              "インストール|中止|フォルダの選択(&B)");
+    // The caret after the last character (the edit counts in its own units), and the focus.
     HWND edit = GetDlgItem(dialog, 1001);
-    // The caret after the last character: the edit counts characters in its own units.
-    const DWORD selection = static_cast<DWORD>(SendMessageA(edit, EM_GETSEL, 0, 0));
-    const WORD end = static_cast<WORD>(SendMessageW(edit, WM_GETTEXTLENGTH, 0, 0));
-    EXPECT_GT(end, 0);
-    EXPECT_EQ(LOWORD(selection), end);
-    EXPECT_EQ(HIWORD(selection), end);
+    const DWORD end = static_cast<DWORD>(SendMessageW(edit, WM_GETTEXTLENGTH, 0, 0));
+    EXPECT_EQ(static_cast<DWORD>(SendMessageA(edit, EM_GETSEL, 0, 0)), MAKELONG(end, end));
     EXPECT_EQ(FocusOf(dialog), edit);
-    EXPECT_EQ(ItemText(dialog, IDOK), "インストール");
-    EXPECT_EQ(ItemText(dialog, IDCANCEL), "中止");
-    EXPECT_EQ(ItemText(dialog, 1002), "フォルダの選択(&B)");
-    const LONG editStyle = GetWindowLongA(edit, GWL_STYLE);
-    EXPECT_TRUE(editStyle & ES_AUTOHSCROLL);
-    // A Windows 4.0 dialog draws an edit's border as a sunken client edge.
-    EXPECT_TRUE((editStyle & WS_BORDER) || (GetWindowLongA(edit, GWL_EXSTYLE) & WS_EX_CLIENTEDGE));
-    EXPECT_TRUE(GetWindowLongA(GetDlgItem(dialog, IDOK), GWL_STYLE) & BS_DEFPUSHBUTTON);
 
     // No keeps the dialog and its text.
     Press(dialog, IDOK);
-    HWND confirm = WaitForWindow(setup, ConfirmCaption);
-    ASSERT_NE(confirm, nullptr) << "no confirmation question";
-    EXPECT_EQ(MessageText(confirm), ConfirmText(proposed));
-    EXPECT_EQ(GetWindow(confirm, GW_OWNER), dialog);
-    Press(confirm, IDNO);
-    ASSERT_TRUE(WaitForWindowGone(confirm));
+    Answer(Confirm, IDNO, ("「" + proposed + "」にインストールします。\nよろしいですか？").c_str(),
+           [dialog](HWND box) { EXPECT_EQ(GetWindow(box, GW_OWNER), dialog); });
     EXPECT_TRUE(IsWindowVisible(dialog));
     EXPECT_EQ(ItemText(dialog, 1001), proposed);
 
@@ -236,28 +109,34 @@ TEST_F(SetupUiTest, DestinationDialogConfirmsTheFolderAsTyped) {
 
     // A typed folder is asked about as typed, with no expansion; Yes ends the dialog.
     const std::string typed = "D:\\新しい %WinSys% フォルダ";
-    SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed.c_str()));
+    SetDlgItemTextA(dialog, 1001, typed.c_str());
     Press(dialog, IDOK);
-    confirm = WaitForWindow(setup, ConfirmCaption);
-    ASSERT_NE(confirm, nullptr);
-    EXPECT_EQ(MessageText(confirm), ConfirmText(typed));
-    Press(confirm, IDYES);
+    Answer(Confirm, IDYES, ("「" + typed + "」にインストールします。\nよろしいですか？").c_str());
     EXPECT_TRUE(WaitForWindowGone(dialog));
     // The script lists no file: nothing is placed and no completion message follows.
     EXPECT_EQ(setup.WaitForExit(), 0u);
-}
 
-TEST_F(SetupUiTest, DestinationCancelEndsTheInstall) {
-    SetupFolder folder("vt-e2e-stop");
-    folder.WriteScript(Script);
-    SetupProcess setup(folder.path + "setup.exe", "");
-    HWND intro = WaitForWindow(setup, "Veltrim ソフトのセットアップ");
-    ASSERT_NE(intro, nullptr);
-    Press(intro, IDOK);
-    HWND dialog = WaitForWindow(setup, DestinationCaption);
-    ASSERT_NE(dialog, nullptr);
-    Press(dialog, IDCANCEL);
-    EXPECT_EQ(setup.WaitForExit(), 0u);
+    // Cancel in the destination dialog ends the install.
+    SetupProcess again(setupExe, "");
+    Answer(InstallCaption, IDOK);
+    HWND destination = WaitForWindow(again, DestinationCaption);
+    ASSERT_NE(destination, nullptr);
+    Press(destination, IDCANCEL);
+    EXPECT_EQ(again.WaitForExit(), 0u);
+
+    // The uninstall entry as stored, quoted, and as an older install stored it: a program path
+    // with blanks, not quoted. Both are in uninstall mode and end with the restart question.
+    for (bool quoted : {true, false}) {
+        // The uninstall deletes setup.dat.
+        WriteFileText(folder.path + "setup.dat", Script);
+        SetupProcess uninstall(setupExe, " /U " + folder.path + "setup.dat", quoted);
+        HWND window = WaitForWindow(uninstall, "Veltrim ソフトのアンインストール");
+        ASSERT_NE(window, nullptr) << "not in uninstall mode; quoted " << quoted;
+        EXPECT_EQ(ItemText(window, 1000), "取り除きます。\t終わり");
+        Press(window, IDOK);
+        Answer("再起動", IDNO, "アンインストールを完了するため、Windowsを再起動します。");
+        EXPECT_EQ(uninstall.WaitForExit(), 0u);
+    }
 }
 
 } // namespace

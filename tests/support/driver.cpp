@@ -5,6 +5,10 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
 namespace {
 
 const DWORD PollInterval = 20;
@@ -15,35 +19,54 @@ struct WindowSearch {
     const char* className;
     HWND excluded;
     HWND found;
+    HWND parent;
 };
 
 BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
     WindowSearch& search = *reinterpret_cast<WindowSearch*>(parameter);
     DWORD processId = 0;
     GetWindowThreadProcessId(window, &processId);
-    if ((search.processId && processId != search.processId) || !IsWindowVisible(window) ||
-        window == search.excluded) {
-        return TRUE;
-    }
-    if (search.caption && WindowText(window) != search.caption) {
-        return TRUE;
-    }
     char className[64] = "";
     GetClassNameA(window, className, sizeof(className));
-    if (search.className && strcmp(className, search.className) != 0) {
+    if ((search.processId && processId != search.processId) || !IsWindowVisible(window) ||
+        window == search.excluded || (search.caption && WindowText(window) != search.caption) ||
+        (search.className && strcmp(className, search.className) != 0)) {
         return TRUE;
     }
     search.found = window;
     return FALSE;
 }
 
+// Polls for the window (top-level, or below the parent) until it comes, the process (when one is
+// given) ends, or the time is up.
+HWND WaitFor(WindowSearch search, HANDLE process) {
+    for (DWORD waited = 0; waited < WaitLimit(); waited += PollInterval) {
+        if (search.parent) {
+            EnumChildWindows(search.parent, MatchWindow, reinterpret_cast<LPARAM>(&search));
+        } else {
+            EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+        }
+        if (search.found) {
+            return search.found;
+        }
+        if (process ? WaitForSingleObject(process, PollInterval) == WAIT_OBJECT_0
+                    : (Sleep(PollInterval), false)) {
+            return nullptr;
+        }
+    }
+    return nullptr;
+}
+
+DWORD WINAPI RunDriver(void* driver) {
+    (*static_cast<const std::function<void()>*>(driver))();
+    return 0;
+}
+
 } // namespace
 
 DWORD WaitLimit() {
-    char text[16];
-    const DWORD length = GetEnvironmentVariableA("VT_WAIT_SECONDS", text, sizeof(text));
-    const unsigned long seconds =
-        length > 0 && length < sizeof(text) ? strtoul(text, nullptr, 10) : 0;
+    const char* text = getenv("VT_WAIT_SECONDS");
+    const unsigned long seconds = text ? strtoul(text, nullptr, 10) : 0;
     return seconds > 0 && seconds < 3600 ? static_cast<DWORD>(seconds * 1000) : 10000;
 }
 
@@ -65,9 +88,7 @@ void DeleteKeyTree(HKEY root, const char* path) {
             const std::string below = std::string(path) + "\\" + child;
             DeleteKeyTree(root, below.c_str());
             size = sizeof(child);
-            HKEY stayed = nullptr;
-            if (RegOpenKeyExA(root, below.c_str(), 0, KEY_READ, &stayed) == ERROR_SUCCESS) {
-                RegCloseKey(stayed);
+            if (KeyExists(root, below)) {
                 break;
             }
         }
@@ -105,25 +126,54 @@ bool KeyExists(HKEY root, const std::string& path) {
     return true;
 }
 
-std::string FileText(const std::string& path) {
-    std::string content;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return content;
+std::string RegText(HKEY root, const std::string& path, const char* name) {
+    char value[8192];
+    DWORD size = sizeof(value);
+    if (RegGetValueA(root, path.c_str(), name, RRF_RT_ANY | RRF_NOEXPAND, nullptr, value, &size) !=
+        ERROR_SUCCESS) {
+        return "(missing)";
     }
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read) {
-        content.append(buffer, read);
-    }
-    CloseHandle(file);
-    return content;
+    std::string text(value, size && !value[size - 1] ? size - 1 : size);
+    std::replace(text.begin(), text.end(), '\0', '|');
+    return text;
 }
 
-std::string& Transcript() {
-    static std::string transcript;
-    return transcript;
+void SetRegText(HKEY root, const std::string& path, const char* name, const char* value,
+                DWORD type) {
+    HKEY key = nullptr;
+    ASSERT_EQ(
+        RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
+        ERROR_SUCCESS)
+        << path;
+    if (value) {
+        RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(value),
+                       static_cast<DWORD>(strlen(value) + 1));
+    } else {
+        RegDeleteValueA(key, name);
+    }
+    RegCloseKey(key);
+}
+
+std::string ShortPath(const std::string& path) {
+    char result[MAX_PATH];
+    const DWORD length = GetShortPathNameA(path.c_str(), result, sizeof(result));
+    return length > 0 && length < sizeof(result) ? std::string(result, length) : path;
+}
+
+std::string WindowsFile(const char* name) {
+    char folder[MAX_PATH];
+    const UINT length = GetWindowsDirectoryA(folder, sizeof(folder));
+    return std::string(folder, length < sizeof(folder) ? length : 0) + "\\" + name;
+}
+
+std::string FileText(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+void WriteFileText(const std::string& path, const std::string& content) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    EXPECT_TRUE(file.write(content.data(), content.size()).flush()) << path;
 }
 
 SetupFolder::SetupFolder(const char* name) {
@@ -140,29 +190,22 @@ SetupFolder::~SetupFolder() {
     RemoveDirectoryA(path.c_str());
 }
 
-void SetupFolder::WriteScript(const std::string& content, const char* fileName) const {
-    WriteFileText(path + fileName, content);
-}
-
-void WriteFileText(const std::string& path, const std::string& content) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
-    DWORD written = 0;
-    WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-    CloseHandle(file);
-    EXPECT_EQ(written, content.size()) << path;
-}
-
 SetupProcess::SetupProcess(const std::string& program, const std::string& arguments, bool quoted) {
     std::string commandLine = (quoted ? "\"" + program + "\"" : program) + arguments;
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
                         nullptr, &startup, &info)) {
-        ADD_FAILURE() << "setup.exe did not start: " << GetLastError();
+        ADD_FAILURE() << program << " did not start: " << GetLastError();
         info = {};
     }
+}
+
+SetupProcess::SetupProcess(HWND window) {
+    GetWindowThreadProcessId(window, &info.dwProcessId);
+    info.hProcess = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION, FALSE,
+                                info.dwProcessId);
+    EXPECT_NE(info.hProcess, nullptr) << "no process shows the window";
 }
 
 SetupProcess::~SetupProcess() {
@@ -173,7 +216,9 @@ SetupProcess::~SetupProcess() {
         TerminateProcess(info.hProcess, 1);
         WaitForSingleObject(info.hProcess, WaitLimit());
     }
-    CloseHandle(info.hThread);
+    if (info.hThread) {
+        CloseHandle(info.hThread);
+    }
     CloseHandle(info.hProcess);
 }
 
@@ -187,18 +232,17 @@ DWORD SetupProcess::WaitForExit(DWORD milliseconds) const {
 }
 
 HWND WaitForWindow(const SetupProcess& process, const char* caption, HWND excluded) {
-    for (DWORD waited = 0; waited < WaitLimit(); waited += PollInterval) {
-        WindowSearch search = {process.info.dwProcessId, caption, nullptr, excluded, nullptr};
-        EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-        if (search.found) {
-            Transcript() += "window \"" + WindowText(search.found) + "\"\n";
-            return search.found;
-        }
-        if (WaitForSingleObject(process.info.hProcess, PollInterval) == WAIT_OBJECT_0) {
-            return nullptr;
-        }
-    }
-    return nullptr;
+    return WaitFor({process.info.dwProcessId, caption, nullptr, excluded, nullptr, nullptr},
+                   process.info.hProcess);
+}
+
+HWND WaitForAnyWindow(const char* caption, const char* className) {
+    return WaitFor({0, caption, className, nullptr, nullptr, nullptr}, nullptr);
+}
+
+HWND WaitForChild(const SetupProcess& process, const char* className, HWND parent) {
+    return WaitFor({process.info.dwProcessId, nullptr, className, nullptr, nullptr, parent},
+                   process.info.hProcess);
 }
 
 bool WaitForWindowGone(HWND window) {
@@ -224,14 +268,16 @@ std::string ItemText(HWND dialog, int id) {
 }
 
 std::string MessageText(HWND box) {
-    const std::string text = ItemText(box, 0xFFFF);
-    Transcript() += "  text \"" + text + "\"\n";
-    return text;
+    return ItemText(box, 0xFFFF);
 }
 
 void Press(HWND dialog, int id) {
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+void Click(HWND dialog, int id) {
+    SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
 }
 
 HWND FocusOf(HWND window) {
@@ -241,28 +287,6 @@ HWND FocusOf(HWND window) {
         return nullptr;
     }
     return info.hwndFocus;
-}
-
-HWND WaitForAnyWindow(const char* caption, const char* className) {
-    for (DWORD waited = 0; waited < WaitLimit(); waited += PollInterval) {
-        WindowSearch search = {0, caption, className, nullptr, nullptr};
-        EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-        if (search.found) {
-            Transcript() += "window \"" + WindowText(search.found) + "\"\n";
-            return search.found;
-        }
-        Sleep(PollInterval);
-    }
-    return nullptr;
-}
-
-void Click(HWND dialog, int id) {
-    SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
-}
-
-DWORD WINAPI RunDriver(void* driver) {
-    (*static_cast<const std::function<void()>*>(driver))();
-    return 0;
 }
 
 void WhileDriven(const std::function<void()>& driver, const std::function<void()>& work) {
@@ -283,6 +307,7 @@ void Answer(const char* caption, int button, const char* text,
     if (text) {
         EXPECT_EQ(MessageText(box), text);
     }
+    EXPECT_NE(GetDlgItem(box, button), nullptr) << caption << " has no button " << button;
     Press(box, button);
     ASSERT_TRUE(WaitForWindowGone(box));
 }

@@ -13,8 +13,6 @@ struct SetupFolder {
     std::string path; // with a trailing backslash
     explicit SetupFolder(const char* name);
     ~SetupFolder();
-    // Writes SETUP.DAT (bytes as given, code page 932) into the folder.
-    void WriteScript(const std::string& content, const char* fileName = "SETUP.DAT") const;
 };
 
 // One running program (setup.exe, bandhost.exe); terminated at the end if it is still running.
@@ -22,10 +20,9 @@ struct SetupFolder {
 struct SetupProcess {
     PROCESS_INFORMATION info = {};
     SetupProcess(const std::string& program, const std::string& arguments, bool quoted = true);
+    // The process that shows this window (one that another program started).
+    explicit SetupProcess(HWND window);
     ~SetupProcess();
-    bool Started() const {
-        return info.hProcess != nullptr;
-    }
     // The exit code, or STILL_ACTIVE when it did not end within the time.
     DWORD WaitForExit(DWORD milliseconds = 10000) const;
 };
@@ -40,6 +37,9 @@ HWND WaitForWindow(const SetupProcess& process, const char* caption, HWND exclud
 // The same for a window of any process (such as a copy that setup.exe started), of the class
 // when one is given.
 HWND WaitForAnyWindow(const char* caption, const char* className = nullptr);
+// A visible window of the class owned by the process: top-level, or anywhere below parent; null
+// when none came.
+HWND WaitForChild(const SetupProcess& process, const char* className, HWND parent = nullptr);
 // Waits until the window is gone; false when it is still there after WaitLimit().
 bool WaitForWindowGone(HWND window);
 
@@ -59,20 +59,27 @@ void DeleteMatching(const std::string& folder, const char* pattern);
 int TemporaryFileCount();
 bool Exists(const std::string& path);
 bool KeyExists(HKEY root, const std::string& path);
+// A registry value as text (a NUL inside shown as '|', the last one dropped); "(missing)" when
+// there is none.
+std::string RegText(HKEY root, const std::string& path, const char* name);
+// Writes a string value, creating the key; a null value deletes the value.
+void SetRegText(HKEY root, const std::string& path, const char* name, const char* value,
+                DWORD type = REG_SZ);
+// The short (8.3) form of an existing path; the path itself when it has none.
+std::string ShortPath(const std::string& path);
+// A file of the Windows folder, such as WININIT.INI.
+std::string WindowsFile(const char* name);
 // Writes a file with exactly these bytes.
 void WriteFileText(const std::string& path, const std::string& content);
 // The whole content of a file; empty when it cannot be read.
 std::string FileText(const std::string& path);
 
-// What the driver saw, in order: each window found ("caption") and each message read.
-std::string& Transcript();
-
 std::string WindowText(HWND window);
 std::string ItemText(HWND dialog, int id);
 // The text of a message box (its static control 0xFFFF).
 std::string MessageText(HWND box);
-// Answers the message box of this caption with a button, after checking its text when one is
-// given and letting `look` see it.
+// Answers the message box of this caption with a button it has, after checking its text when one
+// is given and letting `look` see it.
 void Answer(const char* caption, int button, const char* text = nullptr,
             const std::function<void(HWND)>& look = nullptr);
 // Presses a button as a click would: the dialog receives its command.
