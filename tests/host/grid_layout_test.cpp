@@ -1,6 +1,7 @@
 // The band's grid and font-size rules and the cell rectangles.
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 #include "window/grid_layout.h"
@@ -24,21 +25,14 @@ TEST(ChooseGrid, TypicalBandSizesForABandWithoutAFont) {
     }
 }
 
-TEST(ChooseGrid, ZeroSizesKeepAOneByOneGridAndTheFont) {
-    for (int w : {0, -5, 300}) {
-        for (int h : {0, -1, 24}) {
-            if (w > 0 && h > 0) {
-                continue;
-            }
-            const GridChoice choice = ChooseGridLayout(5, w, h, 12);
-            EXPECT_EQ(choice.columns, 1) << w << "x" << h;
-            EXPECT_EQ(choice.rows, 1);
-            EXPECT_FALSE(choice.newFont) << "the old font is left alone";
-        }
-    }
-}
-
 TEST(ChooseGrid, TheFontChangesOnlyWithTheCellHeight) {
+    // No room: a one-by-one grid and the old font left alone.
+    for (const auto& size : {std::make_pair(0, 24), std::make_pair(300, -1)}) {
+        const GridChoice choice = ChooseGridLayout(5, size.first, size.second, 12);
+        EXPECT_EQ(std::make_tuple(choice.columns, choice.rows, choice.newFont),
+                  std::make_tuple(1, 1, false))
+            << size.first << "x" << size.second;
+    }
     // Same cell height, other width or meter count: same font.
     EXPECT_FALSE(ChooseGridLayout(2, 200, 30, 30).newFont);
     EXPECT_FALSE(ChooseGridLayout(1, 900, 30, 30).newFont);
@@ -107,34 +101,6 @@ TEST(GridCells, RowsTouchColumnsAreTwoPixelsApartAndTheLastEndsAtTheEdge) {
     EXPECT_EQ(Cells(3, 1, 3, 60, 50), "(0,0,60,16)(0,16,60,33)(0,33,60,50)");
     // Three columns in 100: 102 / 3 = 34 per column with its gap.
     EXPECT_EQ(Cells(3, 3, 1, 100, 20), "(0,0,32,20)(34,0,66,20)(68,0,100,20)");
-}
-
-TEST(GridCells, EveryGridCoversTheAreaWithoutOverlap) {
-    for (int columns = 1; columns <= 9; ++columns) {
-        for (int rows = 1; rows <= 5; ++rows) {
-            const int w = 37 * columns + 11, h = 7 * rows + 3;
-            for (int n = 0; n < columns * rows; ++n) {
-                const CellRect c = GridCell(n, columns, rows, w, h);
-                const int col = n % columns, row = n / columns;
-                if (col + 1 < columns) {
-                    EXPECT_EQ(GridCell(n + 1, columns, rows, w, h).left, c.right + 2);
-                } else {
-                    EXPECT_EQ(c.right, w);
-                }
-                if (row + 1 < rows) {
-                    EXPECT_EQ(GridCell(n + columns, columns, rows, w, h).top, c.bottom);
-                } else {
-                    EXPECT_EQ(c.bottom, h);
-                }
-                if (col == 0) {
-                    EXPECT_EQ(c.left, 0);
-                }
-                if (row == 0) {
-                    EXPECT_EQ(c.top, 0);
-                }
-            }
-        }
-    }
 }
 
 } // namespace
