@@ -80,8 +80,8 @@ TEST(StatisticSamples, ValuesTheKeptKeyAndDifferentiatedTotals) {
     EXPECT_EQ(t.band.statisticsData, nullptr);
 }
 
-// malloc through the program's imports, each block one byte longer than asked with a mark in that
-// byte: a write just past what was asked for clears the mark.
+// malloc through the program's imports, each block one byte longer than asked and filled with a
+// mark: a write just past what was asked for clears the mark in the last byte.
 void* realMalloc;
 std::pair<unsigned char*, size_t> blocks[64];
 int blockCount;
@@ -89,7 +89,7 @@ void* MarkedMalloc(size_t size) {
     auto* at =
         static_cast<unsigned char*>(reinterpret_cast<decltype(&malloc)>(realMalloc)(size + 1));
     if (at && blockCount < 64) {
-        at[size] = 0xA5;
+        memset(at, 0xA5, size + 1); // no terminator comes from the block
         blocks[blockCount++] = {at, size};
     }
     return at;

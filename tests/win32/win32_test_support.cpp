@@ -47,12 +47,15 @@ void SetStatDescription(const char* key, const char* name, const char* different
         std::string("System\\CurrentControlSet\\Control\\PerfStats\\Enum\\") + key;
     DeleteKeyTree(HKEY_LOCAL_MACHINE, path.c_str());
     HKEY description = CreateKey(HKEY_LOCAL_MACHINE, path.c_str());
-    const char* const values[][2] = {{"Name", name}, {"Differentiate", differentiate}};
-    for (const auto& value : values) {
-        if (value[1]) {
-            RegSetValueExA(description, value[0], 0, REG_SZ,
-                           reinterpret_cast<const BYTE*>(value[1]),
-                           static_cast<DWORD>(strlen(value[1]) + terminated));
+    const std::pair<const wchar_t*, const char*> values[] = {{L"Name", name},
+                                                             {L"Differentiate", differentiate}};
+    for (const auto& [valueName, value] : values) {
+        if (value) { // as wide text: the ANSI call counts in a terminator left out
+            wchar_t text[128];
+            const int length = MultiByteToWideChar(CP_ACP, 0, value, -1, text, 127);
+            text[length - 1] = terminated ? L'\0' : L'!'; // what follows an unterminated value
+            RegSetValueExW(description, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                           static_cast<DWORD>((length - !terminated) * sizeof(wchar_t)));
         }
     }
     RegCloseKey(description);
