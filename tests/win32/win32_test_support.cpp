@@ -41,20 +41,41 @@ void DeleteStartStat() {
     DeleteKeyTree(HKEY_DYN_DATA, "PerfStats\\StartStat");
 }
 
-void SetStatDescription(const char* key, const char* name, const char* differentiate) {
+void SetStatDescription(const char* key, const char* name, const char* differentiate,
+                        bool terminated) {
     const std::string path =
         std::string("System\\CurrentControlSet\\Control\\PerfStats\\Enum\\") + key;
     DeleteKeyTree(HKEY_LOCAL_MACHINE, path.c_str());
     HKEY description = CreateKey(HKEY_LOCAL_MACHINE, path.c_str());
-    const char* const values[][2] = {{"Name", name}, {"Differentiate", differentiate}};
-    for (const auto& value : values) {
-        if (value[1]) {
-            RegSetValueExA(description, value[0], 0, REG_SZ,
-                           reinterpret_cast<const BYTE*>(value[1]),
-                           static_cast<DWORD>(strlen(value[1]) + 1));
+    const std::pair<const wchar_t*, const char*> values[] = {{L"Name", name},
+                                                             {L"Differentiate", differentiate}};
+    for (const auto& [valueName, value] : values) {
+        if (value) { // as wide text: the ANSI call counts in a terminator left out
+            wchar_t text[128];
+            const int length = MultiByteToWideChar(CP_ACP, 0, value, -1, text, 127);
+            text[length - 1] = terminated ? L'\0' : L'!'; // what follows an unterminated value
+            RegSetValueExW(description, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                           static_cast<DWORD>((length - !terminated) * sizeof(wchar_t)));
         }
     }
     RegCloseKey(description);
+}
+
+std::string RegistryValue(HKEY root, const std::string& key, const char* name) {
+    HKEY opened;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) {
+        return "missing";
+    }
+    char data[512] = {};
+    DWORD type = 0;
+    DWORD size = sizeof(data) - 1;
+    const LONG result =
+        RegQueryValueExA(opened, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+    RegCloseKey(opened);
+    if (result == ERROR_SUCCESS && type == REG_BINARY && size == 4) {
+        return std::to_string(*reinterpret_cast<DWORD*>(data));
+    }
+    return result == ERROR_SUCCESS && type == REG_SZ ? data : "missing";
 }
 
 TestBand::TestBand() {
@@ -117,6 +138,13 @@ void Dib::Fill(uint32_t rgb) {
     }
 }
 
+void Dib::Capture(HWND window, int x, int y) {
+    HDC source = GetDC(window);
+    BitBlt(dc, 0, 0, width, height, source, x, y, SRCCOPY);
+    ReleaseDC(window, source);
+    GdiFlush();
+}
+
 uint32_t RgbOf(COLORREF colour) {
     return (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
 }
@@ -174,6 +202,26 @@ LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
 
 } // namespace
 
+IStream* StreamOf(const std::string& bytes) {
+    IStream* stream = nullptr;
+    CreateStreamOnHGlobal(nullptr, TRUE, &stream);
+    stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr);
+    Rewind(stream);
+    return stream;
+}
+
+std::string SavedBytes(IPersistStream* persist, BOOL clearDirty) {
+    IStream* stream = StreamOf("");
+    EXPECT_EQ(persist->Save(stream, clearDirty), S_OK);
+    STATSTG stat = {};
+    stream->Stat(&stat, STATFLAG_NONAME);
+    std::string bytes(stat.cbSize.LowPart, '\0');
+    Rewind(stream);
+    stream->Read(&bytes[0], static_cast<ULONG>(bytes.size()), nullptr);
+    stream->Release();
+    return bytes;
+}
+
 SitedBand::SitedBand(const std::vector<StoredMeter>& meters, int width, int height) {
     unknown = NewBand<IUnknown>(IID_IUnknown);
     unknown->QueryInterface(IID_IContextMenu, reinterpret_cast<void**>(&menu));
@@ -184,8 +232,7 @@ SitedBand::SitedBand(const std::vector<StoredMeter>& meters, int width, int heig
     for (const StoredMeter& m : meters) {
         AppendMeter(&list, static_cast<MeterKind>(m.kind), m.key.c_str(), m.index, m.interval);
     }
-    IStream* stream = nullptr;
-    CreateStreamOnHGlobal(nullptr, TRUE, &stream);
+    IStream* stream = StreamOf("");
     BandOptions options = {1, 0};
     SaveBandState(ByteWriter{StreamWrite, stream}, options, list);
     ReleaseMeters(list);
@@ -217,10 +264,7 @@ MeterBand* SitedBand::Record() const {
 }
 
 std::vector<StoredMeter> SitedBand::Saved() const {
-    IStream* stream = nullptr;
-    CreateStreamOnHGlobal(nullptr, TRUE, &stream);
-    persist->Save(stream, TRUE);
-    Rewind(stream);
+    IStream* stream = StreamOf(SavedBytes(persist, TRUE));
     BandOptions options = {};
     Meter* list = nullptr;
     LoadBandState(ByteReader{StreamRead, stream}, &options, &list);

@@ -21,8 +21,14 @@ void SetStatTotal(const char* name, DWORD total);
 // Creates or removes HKEY_DYN_DATA "PerfStats\StartStat".
 void CreateStartStat();
 void DeleteStartStat();
-// The description of a statistic under HKLM "...\PerfStats\Enum\<key>"; null values are left out.
-void SetStatDescription(const char* key, const char* name, const char* differentiate);
+// The description of a statistic under HKLM "...\PerfStats\Enum\<key>"; null values are left out,
+// the others stored with their terminator or without.
+void SetStatDescription(const char* key, const char* name, const char* differentiate,
+                        bool terminated = true);
+
+// A registry value as the band reads it: 4 binary bytes as a number, a string as its text;
+// "missing" for anything else.
+std::string RegistryValue(HKEY root, const std::string& key, const char* name);
 
 // Appends a new meter to a list and returns it.
 Meter* AppendMeter(Meter** head, MeterKind kind, const char* key, int index, DWORD interval);
@@ -48,6 +54,8 @@ struct Dib {
     ~Dib();
     uint32_t At(int x, int y) const;
     void Fill(uint32_t rgb);
+    // Copies what is on the screen from (x, y) of a window's client area (of the screen for null).
+    void Capture(HWND window, int x = 0, int y = 0);
 };
 
 // 0x00RRGGBB of a COLORREF, and the reverse.
@@ -55,13 +63,14 @@ uint32_t RgbOf(COLORREF colour);
 // "r,g,b" of a pixel value, for readable failures.
 std::string RgbText(uint32_t rgb);
 
-// A host's site for a band: its strip window, and what the band told it about focus. What it
-// offers can be narrowed to try the band's refusals.
+// A host's site for a band: its strip window, and what the band told it about focus and from which
+// object. What it offers can be narrowed to try the band's refusals.
 struct TestSite : IOleWindow, IInputObjectSite {
     HWND strip = nullptr;
     bool offerWindow = true;
     bool offerInputSite = true;
     std::vector<BOOL> focusChanges;
+    IUnknown* focusFrom = nullptr;
     LONG refs = 1;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
@@ -86,7 +95,8 @@ struct TestSite : IOleWindow, IInputObjectSite {
     HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override {
         return E_NOTIMPL;
     }
-    HRESULT STDMETHODCALLTYPE OnFocusChangeIS(IUnknown*, BOOL focus) override {
+    HRESULT STDMETHODCALLTYPE OnFocusChangeIS(IUnknown* from, BOOL focus) override {
+        focusFrom = from;
         focusChanges.push_back(focus);
         return S_OK;
     }
@@ -111,6 +121,9 @@ template <typename Interface> Interface* NewBand(REFIID iid) {
     }
     return object;
 }
+// A stream on memory holding bytes, at its start; and the bytes an object saves into one.
+IStream* StreamOf(const std::string& bytes);
+std::string SavedBytes(IPersistStream* persist, BOOL clearDirty);
 // Runs a command of the band's menu by its offset.
 HRESULT InvokeVerb(IContextMenu* menu, UINT_PTR verb);
 
