@@ -51,7 +51,8 @@ int AboutBoxCount() {
     return count;
 }
 
-// What a user sees of the about box: its texts and the pixels of the web link painted blue.
+// What a user sees of the about box: its texts and the web link painted blue and underlined (a
+// row of blue across the text).
 std::string AboutBoxSeen(HWND box) {
     std::string seen;
     for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
@@ -66,8 +67,21 @@ std::string AboutBoxSeen(HWND box) {
     HDC dc = GetDC(link);
     BitBlt(pixels.dc, 0, 0, area.right, area.bottom, dc, 0, 0, SRCCOPY);
     ReleaseDC(link, dc);
-    const long blue = std::count(pixels.bits, pixels.bits + area.right * area.bottom, 0x0000FFu);
-    return seen + (blue > 10 ? " blue link" : " no blue link");
+    int blue = 0, widestRow = 0, left = area.right, right = -1;
+    for (int y = 0; y < area.bottom; ++y) {
+        int row = 0;
+        for (int x = 0; x < area.right; ++x) {
+            if ((pixels.bits[y * area.right + x] & 0xFFFFFF) == 0x0000FF) {
+                ++row;
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+        }
+        blue += row;
+        widestRow = std::max(widestRow, row);
+    }
+    return seen + (blue > 10 ? " blue link" : " no blue link") +
+           (widestRow * 10 >= (right - left + 1) * 9 ? " underlined" : " not underlined");
 }
 
 TEST(ContextMenu, CommandsChecksStringsAndTheAboutBox) {
@@ -154,7 +168,7 @@ TEST(ContextMenu, CommandsChecksStringsAndTheAboutBox) {
             });
         EXPECT_EQ(seen + std::to_string(boxes),
                   "Veltrim Version 0.1|(C) 2026 Veltrim プロジェクト||web:|www.example.com/vt/|"
-                  "mailto:|vt@example.org|OK| blue link1")
+                  "mailto:|vt@example.org|OK| blue link underlined1")
             << round;
     }
     EXPECT_EQ(secondResult, S_OK);

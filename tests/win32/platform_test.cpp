@@ -35,7 +35,7 @@ std::string Value(HKEY root, const std::string& key, const char* name) {
 }
 
 TEST(StatisticsProvider, PublishesHostFiguresWithTheirDescriptions) {
-    DeleteKeyTree(HKEY_DYN_DATA, "PerfStats\\StartStat");
+    DeleteStartStat();
     ASSERT_EQ(RunAndWait("\"" + PlatformFolder() + "statistics_provider.exe\" 2"), 0u);
     const std::string data = "PerfStats\\StatData";
     EXPECT_LE(atoi(Value(HKEY_DYN_DATA, data, "KERNEL\\CPUUsage").c_str()), 100);

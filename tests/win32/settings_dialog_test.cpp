@@ -127,18 +127,52 @@ PreviewPixels PreviewAfter(HWND dialog, DWORD wait, bool mark = false) {
     return pixels;
 }
 
+// What vt.dll frees while its free is watched.
+std::vector<void*> freed;
+void WatchFree(void* block) {
+    freed.push_back(block);
+    free(block);
+}
+
+HWND erased = nullptr;
+LRESULT CALLBACK SeeErase(int code, WPARAM wParam, LPARAM lParam) {
+    const CWPSTRUCT* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    erased = sent->message == WM_ERASEBKGND ? sent->hwnd : erased;
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// What the window has left to repaint: nothing, or its whole client area (or part), erased first.
+std::string Repaint(HWND window) {
+    RECT update, client;
+    GetClientRect(window, &client);
+    erased = nullptr;
+    HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, SeeErase, nullptr, GetCurrentThreadId());
+    const BOOL pending = GetUpdateRect(window, &update, TRUE); // sends the erase still owed
+    UnhookWindowsHookEx(hook);
+    return !pending ? "nothing to repaint"
+                    : std::string(EqualRect(&update, &client) ? "whole" : "part") +
+                          (erased == window ? " erased" : " not erased");
+}
+
 // Runs the script on a second thread, once the dialog shows, while the settings command runs on
-// this one. The script must close the dialog.
-HRESULT RunSettings(SitedBand& band, const std::function<void(HWND)>& script) {
+// this one; gives the command's result and what it left the band window to repaint. The script
+// must close the dialog. (The band's timer is off while the dialog is open: nothing else paints.)
+std::string RunSettings(SitedBand& band, const std::function<void(HWND)>& script) {
     HRESULT result = E_FAIL;
+    HWND window = band.Record()->window;
+    std::string repaint;
     WhileDriven(
         [&] {
             HWND dialog = WaitForAnyWindow(settingsCaption);
             ASSERT_NE(dialog, nullptr) << "the settings dialog did not come";
+            band.RunOnHostThread([&] { ValidateRect(window, nullptr); });
             script(dialog);
         },
-        [&] { result = band.Invoke(0); });
-    return result;
+        [&] {
+            result = band.Invoke(0);
+            repaint = Repaint(window);
+        });
+    return std::to_string(result) + " " + repaint;
 }
 
 // Waits for the window, writes the screen under it and `also` as a PNG beside the band's
@@ -331,7 +365,12 @@ TEST_F(SettingsDialog, ListsSelectsPreviewsAndOkGivesTheTickedCandidatesInTreeOr
         EXPECT_EQ(band.Invoke(0), S_OK);  // the same band again
         EXPECT_NE(other.Record()->timerId, 0u) << "the refused band keeps sampling";
     };
-    const HRESULT result = RunSettings(band, [&](HWND dialog) {
+    std::vector<void*> previous;
+    for (Meter* m = band.Record()->meters; m; m = m->next) {
+        previous.push_back(m);
+    }
+    const ImportSwap watch(BandDll(), "msvcrt.dll", "free", reinterpret_cast<void*>(WatchFree));
+    const std::string result = RunSettings(band, [&](HWND dialog) {
         EXPECT_EQ(band.Record()->timerId, 0u)
             << "the band does not sample while the dialog is open";
         EXPECT_EQ(band.ToolCount(), 0);
@@ -354,7 +393,12 @@ TEST_F(SettingsDialog, ListsSelectsPreviewsAndOkGivesTheTickedCandidatesInTreeOr
         Select(dialog, Find(tree, "Memory", "AvailVirtual"), {1005}); // left unticked
         Select(dialog, Find(tree, "VtTestDisk", "Total"), {1002, 1005, IDOK});
     });
-    EXPECT_EQ(result, S_OK);
+    EXPECT_EQ(result, "0 whole erased");
+    size_t released = 0;
+    for (void* m : previous) {
+        released += std::count(freed.begin(), freed.end(), m) > 0;
+    }
+    EXPECT_EQ(released, previous.size()) << "the band's previous meters are let go";
     EXPECT_EQ(other.Saved(), (std::vector<StoredMeter>{{Memory, "Memory\\Load", 0, 1000}}));
     std::vector<StoredMeter> saved = band.Saved();
     for (StoredMeter& m : saved) {
@@ -367,7 +411,6 @@ TEST_F(SettingsDialog, ListsSelectsPreviewsAndOkGivesTheTickedCandidatesInTreeOr
                                                {PerfStat, "VtTestDisk\\Reads", -1, 3000},
                                                {PerfStat, "VtTestDisk\\Total", -1, 500}};
     EXPECT_EQ(saved, expected);
-    EXPECT_NE(band.Record()->timerId, 0u) << "timer back after the dialog";
     EXPECT_EQ(band.ToolCount(), static_cast<int>(expected.size()));
     for (const Meter* m = band.Record()->meters; m; m = m->next) {
         EXPECT_NE(m->label, nullptr) << m->key << ": labels rebuilt after OK";
@@ -407,7 +450,7 @@ TEST_F(SettingsDialog, CancelAndTheCloseBoxLeaveTheListOkWithNothingTickedEmptie
     const char* const endings[] = {"Cancel", "close box", "OK with nothing ticked"};
     for (int round = 0; round < 3; ++round) {
         SCOPED_TRACE(endings[round]);
-        const HRESULT result = RunSettings(band, [&](HWND dialog) {
+        const std::string result = RunSettings(band, [&](HWND dialog) {
             const std::vector<TreeNode> tree = ReadTree(dialog);
             for (const char* category : {"Memory", "Drive"}) {
                 TreeView_Expand(GetDlgItem(dialog, 1000), Find(tree, category)->item, TVE_EXPAND);
@@ -430,13 +473,12 @@ TEST_F(SettingsDialog, CancelAndTheCloseBoxLeaveTheListOkWithNothingTickedEmptie
                 Click(dialog, IDOK);
             }
         });
-        EXPECT_EQ(result, S_OK);
+        EXPECT_EQ(result, round < 2 ? "0 nothing to repaint" : "0 whole erased");
         const std::vector<StoredMeter> kept =
             round < 2 ? startingMeters : std::vector<StoredMeter>{};
         EXPECT_EQ(band.Saved(), kept);
         EXPECT_EQ(band.ToolCount(), static_cast<int>(kept.size()));
-        EXPECT_NE(band.Record()->timerId, 0u);
-        EXPECT_EQ(FindWindowA(nullptr, settingsCaption), nullptr);
+        EXPECT_NE(band.Record()->timerId, 0u) << "timer back after the dialog";
     }
 }
 
@@ -458,7 +500,7 @@ TEST_F(SettingsDialog, ABandLetGoWhileTheDialogIsOpenLastsToTheEndOfTheCommand) 
                         band->RunOnHostThread(letGo);
                         Select(dialog, Find(ReadTree(dialog), "Memory", "Load"), {1002, IDOK});
                     }),
-        S_OK);
+        "0 nothing to repaint");
     EXPECT_EQ(unloadWhileOpen, S_FALSE) << "the band lives while its command runs";
     EXPECT_EQ(BandExport<CanUnload>("DllCanUnloadNow")(), S_OK) << "and goes when it is over";
     // A timer of no window posts its WM_TIMER to the thread with no window named.

@@ -285,3 +285,40 @@ int SitedBand::ToolCount() const {
 void SitedBand::RunOnHostThread(const std::function<void()>& work) const {
     SendMessageA(parent, runOnHostThread, 0, reinterpret_cast<LPARAM>(&work));
 }
+
+namespace {
+
+void WriteSlot(void** slot, void* value) {
+    DWORD protection = 0;
+    VirtualProtect(slot, sizeof(*slot), PAGE_READWRITE, &protection);
+    *slot = value;
+    VirtualProtect(slot, sizeof(*slot), protection, &protection);
+}
+
+} // namespace
+
+ImportSwap::ImportSwap(HMODULE module, const char* dll, const char* name, void* standIn) {
+    BYTE* base = reinterpret_cast<BYTE*>(module);
+    const IMAGE_NT_HEADERS* headers = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+        base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const DWORD imports =
+        headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+    void* target = reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA(dll), name));
+    for (auto* import = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports);
+         target && import->Name && !slot; ++import) {
+        for (void** entry = reinterpret_cast<void**>(base + import->FirstThunk); *entry; ++entry) {
+            slot = *entry == target ? entry : slot;
+        }
+    }
+    EXPECT_NE(slot, nullptr) << dll << "!" << name << " is not imported";
+    if (slot) {
+        original = target;
+        WriteSlot(slot, standIn);
+    }
+}
+
+ImportSwap::~ImportSwap() {
+    if (slot) {
+        WriteSlot(slot, original);
+    }
+}
