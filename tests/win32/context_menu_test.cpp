@@ -64,9 +64,7 @@ std::string AboutBoxSeen(HWND box) {
     RECT area;
     GetClientRect(link, &area);
     Dib pixels(area.right, area.bottom);
-    HDC dc = GetDC(link);
-    BitBlt(pixels.dc, 0, 0, area.right, area.bottom, dc, 0, 0, SRCCOPY);
-    ReleaseDC(link, dc);
+    pixels.Capture(link);
     int blue = 0, widestRow = 0, left = area.right, right = -1;
     for (int y = 0; y < area.bottom; ++y) {
         int row = 0;

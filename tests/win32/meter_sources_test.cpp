@@ -171,18 +171,21 @@ TEST(ResourceSamples, ThroughRsrc32DoublesPresentMissingWithoutExportAndFaulting
     };
     uint32_t now = 100;
     for (const auto& [what, release, dll, meter, sample] : steps) {
-        SCOPED_TRACE(what);
+        // Named in each message: a trace object alive across the 32-bit guard's recovery
+        // leaves the fault unhandled under the emulated 32-bit Wine.
         if (release) {
             ReleaseResourceModule();
         }
         // Only the copy over the library still loaded may fail.
         EXPECT_TRUE(!dll ||
                     CopyFileA((folder + "rsrc32_" + dll + ".dll").c_str(), target.c_str(), FALSE) ||
-                    !(release || sample.first));
+                    !(release || sample.first))
+            << what;
         meter->scale = 77;
-        EXPECT_EQ(Sample(t, meter, now), sample);
-        EXPECT_EQ(meter->scale, sample.first ? 100u : 77u) << "a scale only from a sample";
-        EXPECT_TRUE(!sample.first || meter->lastHighTick == now);
+        EXPECT_EQ(Sample(t, meter, now), sample) << what;
+        EXPECT_EQ(meter->scale, sample.first ? 100u : 77u)
+            << what << ": a scale only from a sample";
+        EXPECT_TRUE(!sample.first || meter->lastHighTick == now) << what;
         now += 100;
     }
     ReleaseResourceModule();

@@ -15,38 +15,20 @@ std::string PlatformFolder() {
     return ProgramFolder() + "..\\..\\platform\\";
 }
 
-// A value as the band reads it: a statistic (4 binary bytes) as a number, a description as its
-// text; "missing" otherwise.
-std::string Value(HKEY root, const std::string& key, const char* name) {
-    HKEY opened;
-    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) {
-        return "missing";
-    }
-    char data[256] = {};
-    DWORD type = 0;
-    DWORD size = sizeof(data) - 1;
-    const LONG result =
-        RegQueryValueExA(opened, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
-    RegCloseKey(opened);
-    if (result == ERROR_SUCCESS && type == REG_BINARY && size == 4) {
-        return std::to_string(*reinterpret_cast<DWORD*>(data));
-    }
-    return result == ERROR_SUCCESS && type == REG_SZ ? data : "missing";
-}
-
 TEST(StatisticsProvider, PublishesHostFiguresWithTheirDescriptions) {
     DeleteStartStat();
     ASSERT_EQ(RunAndWait("\"" + PlatformFolder() + "statistics_provider.exe\" 2"), 0u);
     const std::string data = "PerfStats\\StatData";
-    EXPECT_LE(atoi(Value(HKEY_DYN_DATA, data, "KERNEL\\CPUUsage").c_str()), 100);
-    EXPECT_GT(atoi(Value(HKEY_DYN_DATA, data, "KERNEL\\Threads").c_str()), 0)
+    EXPECT_LE(atoi(RegistryValue(HKEY_DYN_DATA, data, "KERNEL\\CPUUsage").c_str()), 100);
+    EXPECT_GT(atoi(RegistryValue(HKEY_DYN_DATA, data, "KERNEL\\Threads").c_str()), 0)
         << "the host runs threads";
-    EXPECT_NE(Value(HKEY_DYN_DATA, data, "VFAT\\BytesRead"), "missing");
+    EXPECT_NE(RegistryValue(HKEY_DYN_DATA, data, "VFAT\\BytesRead"), "missing");
     const std::string enumKey = "System\\CurrentControlSet\\Control\\PerfStats\\Enum\\";
-    EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, enumKey + "KERNEL\\CPUUsage", "Name"),
+    EXPECT_EQ(RegistryValue(HKEY_LOCAL_MACHINE, enumKey + "KERNEL\\CPUUsage", "Name"),
               "プロセッサ使用率 (%)");
-    EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, enumKey + "VFAT\\BytesRead", "Differentiate"), "TRUE");
-    EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, enumKey + "KERNEL", "Name"), "カーネル");
+    EXPECT_EQ(RegistryValue(HKEY_LOCAL_MACHINE, enumKey + "VFAT\\BytesRead", "Differentiate"),
+              "TRUE");
+    EXPECT_EQ(RegistryValue(HKEY_LOCAL_MACHINE, enumKey + "KERNEL", "Name"), "カーネル");
     EXPECT_TRUE(KeyExists(HKEY_DYN_DATA, "PerfStats\\StartStat"));
 }
 

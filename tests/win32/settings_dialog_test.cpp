@@ -190,9 +190,7 @@ void Shoot(const char* className, const char* caption, const RECT& also, const c
     const int width = r.right - r.left;
     const int height = r.bottom - r.top;
     Dib shot(width, height);
-    HDC screen = GetDC(nullptr);
-    BitBlt(shot.dc, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
-    ReleaseDC(nullptr, screen);
+    shot.Capture(nullptr, r.left, r.top);
     if (IsRectEmpty(&also)) {
         EXPECT_LT(std::count(shot.bits, shot.bits + width * height, 0u) * 10, width * height)
             << name << ": the window, not the bare screen, was captured";
