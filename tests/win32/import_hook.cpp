@@ -1,13 +1,14 @@
 #include "import_hook.h"
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <string.h>
 
 #include <unordered_set>
 
-void* HookImport(const char* dll, const char* function, void* replacement) {
-    BYTE* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+void* HookImport(const char* dll, const char* function, void* replacement, HMODULE module) {
+    BYTE* base = reinterpret_cast<BYTE*>(module ? module : GetModuleHandleA(nullptr));
     const IMAGE_NT_HEADERS* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
         base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
     const DWORD imports =
@@ -39,6 +40,17 @@ void* HookImport(const char* dll, const char* function, void* replacement) {
         }
     }
     return nullptr;
+}
+
+ImportSwap::ImportSwap(HMODULE module, const char* dll, const char* name, void* standIn)
+    : dll(dll), name(name), module(module), original(HookImport(dll, name, standIn, module)) {
+    EXPECT_NE(original, nullptr) << dll << "!" << name << " is not imported";
+}
+
+ImportSwap::~ImportSwap() {
+    if (original) {
+        HookImport(dll, name, original, module);
+    }
 }
 
 namespace {

@@ -14,6 +14,7 @@
 #include "png_writer.h"
 #include "settings/meter_choice.h"
 #include "shell/band_object.h"
+#include "import_hook.h"
 #include "win32_test_support.h"
 
 namespace {

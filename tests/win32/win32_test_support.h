@@ -158,11 +158,3 @@ struct SitedBand {
     int ToolCount() const;
     void RunOnHostThread(const std::function<void()>& work) const;
 };
-
-// Points a module's import of dll!name at a stand-in (a test's watch on the calls) while it lives.
-struct ImportSwap {
-    void** slot = nullptr;
-    void* original = nullptr;
-    ImportSwap(HMODULE module, const char* dll, const char* name, void* standIn);
-    ~ImportSwap();
-};
