@@ -33,20 +33,28 @@ const bool registrationsCounted =
     (realRegisterClassA = HookImport("user32.dll", "RegisterClassA",
                                      reinterpret_cast<void*>(&CountingRegisterClassA))) != nullptr;
 
-// The shell's side: the test band's visible top-level window becomes the parent whose client
-// area the band window covers (and clips the band window out of its own painting).
+// The shell's side: a visible top-level window whose client area the band window covers (and
+// which clips the band window out of its own painting).
 struct HostedBand : TestBand {
-    HWND parent = band.window;
+    HWND parent;
     HostedBand(int width, int height) {
         moduleInstance = GetModuleHandleA(nullptr);
+        // A host of its own class, as a shell's strip is, instead of the test band's window.
+        DestroyWindow(band.window);
         band.window = nullptr;
+        WNDCLASSA host = {};
+        host.lpfnWndProc = DefWindowProcA;
+        host.hInstance = moduleInstance;
+        host.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        host.lpszClassName = "VtTestHost";
+        RegisterClassA(&host);
+        parent = CreateWindowExA(0, "VtTestHost", "", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0,
+                                 width, height, nullptr, nullptr, moduleInstance, nullptr);
         band.parentWindow = parent;
-        SetWindowLongPtrA(parent, GWL_STYLE,
-                          GetWindowLongPtrA(parent, GWL_STYLE) | WS_CLIPCHILDREN);
-        SetWindowPos(parent, nullptr, 0, 0, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
     }
     ~HostedBand() {
         DestroyWindow(parent);
+        band.window = nullptr;
     }
     // Creates the band window and shows it, as the shell does after SetSite.
     bool Create() {
@@ -407,15 +415,20 @@ void Screenshot(int width, int height, const char* name) {
         SetStatDescription(statistic.key, statistic.name, nullptr);
         host.Add(PerfStat, statistic.key, -1, 0);
     }
-    for (int i = 0; i < 4; ++i) { // resources and memory by index, drive C: and one that is gone
-        host.Add(i < 3 ? Resource : Drive, i < 3 ? "Resource\\SYSTEM" : "Drive\\C:\\", i, 1000);
+    for (int i = 0; i < 3; ++i) {
+        host.Add(Resource, "Resource\\SYSTEM", i, 1000);
+    }
+    for (int i = 0; i < 4; ++i) {
         host.Add(Memory, "Memory\\Load", i, 1000);
     }
+    host.Add(Drive, "Drive\\C:\\", 0, 1000);
     host.Add(Drive, "Drive\\Z:\\", 1, 1000);
     ASSERT_TRUE(host.Create());
     for (int i = 0; i < 76; ++i) {
-        for (const auto& statistic : statistics) {
-            SetStatTotal(statistic.key, i < 60 ? statistic.high : statistic.low);
+        if (i == 0 || i == 60) {
+            for (const auto& statistic : statistics) {
+                SetStatTotal(statistic.key, i < 60 ? statistic.high : statistic.low);
+            }
         }
         host.Tick();
     }
