@@ -1,9 +1,8 @@
-// DrawBar on real pixels: bars drawn into a DIB section under Wine and read back.
+// Bars on real pixels: drawn into a DIB section under Wine and read back.
 #include <gtest/gtest.h>
 
 #include <string.h>
 
-#include "meters/meter.h"
 #include "win32_test_support.h"
 #include "window/bar_rules.h"
 #include "window/bar_strips.h"
@@ -11,7 +10,7 @@
 
 namespace {
 
-const uint32_t magenta = 0xFF00FF, black = 0x000000, white = 0xFFFFFF;
+const uint32_t magenta = 0xFF00FF, black = 0x000000;
 const HFONT bandFont =
     CreateFontA(-12, 0, 0, 0, 0, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0, "MS UI Gothic");
 
@@ -95,16 +94,13 @@ TEST(DrawBar, EveryPixelOfEdgeSegmentsTrailPeakAndStrip) {
         // Narrow rectangles: none, one or two segments.
         {{2, 1, 7, 11}, 10, 10, 10, -1, 0},
         {{2, 1, 8, 11}, 10, 10, 10, 1, 1},
-        {{2, 1, 9, 11}, 10, 10, 10, 1, 1},
-        {{2, 1, 10, 11}, 10, 10, 10, 1, 1},
         {{2, 1, 11, 11}, 10, 10, 10, 2, 2},
         // A zero scale or no room draws nothing.
         {{0, 0, 40, 20}, 5, 0, 5, -1, 0},
         {{0, 0, 40, 0}, 5, 10, 5, -1, 0},
         {{0, 0, 0, 20}, 5, 10, 5, -1, 0},
         {{10, 0, 0, 20}, 5, 10, 5, -1, 0}};
-    BarStrips strips;
-    ZeroMemory(&strips, sizeof(strips));
+    BarStrips strips = {};
     for (const auto& row : rows) {
         SCOPED_TRACE(testing::Message() << row.r.right - row.r.left << " wide, " << row.value
                                         << " of " << row.scale << " peak " << row.peak);
@@ -129,8 +125,7 @@ TEST(ComposedBar, EqualsTheSegmentBySegmentDrawing) {
                                  {1, 3, 2},       {200, 100, 300},
                                  {7, 1000, 8},    {3000000000u, 4000000000u, 3900000000u},
                                  {5, 0, 9}};
-    BarStrips strips;
-    ZeroMemory(&strips, sizeof(strips));
+    BarStrips strips = {};
     for (int width : {5, 6, 8, 9, 12, 33, 47, 100, 149, 200}) {
         for (int height : {4, 9, 24}) {
             Dib reference(width + 4, height + 4), composed(width + 4, height + 4);
