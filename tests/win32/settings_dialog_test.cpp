@@ -229,13 +229,14 @@ TEST_F(SettingsDialog, ListsSelectsPreviewsAndOkGivesTheTickedCandidatesInTreeOr
             EXPECT_EQ(band.Invoke(0), S_OK);  // the same band again
         });
         const std::vector<TreeNode> tree = ReadTree(dialog);
-        ASSERT_GE(tree.size(), 5u);
-        // The statistics objects after the fixed categories, with names or key names.
+        // The statistics objects after the fixed categories, with names or key names. Not asserted:
+        // the script must still end the dialog.
         const TreeNode* disk = Find(tree, "VtTestDisk");
         const TreeNode* empty = Find(tree, "VtTestEmpty");
-        ASSERT_TRUE(disk && empty);
+        const bool listed = tree.size() >= 5 && disk && empty;
         EXPECT_EQ(
-            Rows(tree[0]) + Rows(tree[1]) + tree[2].text + Rows(*disk) + Rows(*empty),
+            listed ? Rows(tree[0]) + Rows(tree[1]) + tree[2].text + Rows(*disk) + Rows(*empty)
+                   : "categories missing",
             "リソース{SYSTEM=SYSTEM/1/0/0;GDI=GDI/1/1/0;USER=USER/1/2/0;}メモリー{使用中メモリ "
             "(%)=Load/3/0/0;"
             "空き物理メモリー=AvailPhys/3/1/0;空きページファイル=AvailPageFile/3/2/0;"
