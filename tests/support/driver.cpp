@@ -17,9 +17,8 @@ struct WindowSearch {
     DWORD processId;
     const char* caption;
     const char* className;
-    HWND excluded;
-    HWND found;
     HWND parent;
+    HWND found;
 };
 
 BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
@@ -29,7 +28,7 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
     char className[64] = "";
     GetClassNameA(window, className, sizeof(className));
     if ((search.processId && processId != search.processId) || !IsWindowVisible(window) ||
-        window == search.excluded || (search.caption && WindowText(window) != search.caption) ||
+        (search.caption && WindowText(window) != search.caption) ||
         (search.className && strcmp(className, search.className) != 0)) {
         return TRUE;
     }
@@ -231,17 +230,17 @@ DWORD SetupProcess::WaitForExit(DWORD milliseconds) const {
     return code;
 }
 
-HWND WaitForWindow(const SetupProcess& process, const char* caption, HWND excluded) {
-    return WaitFor({process.info.dwProcessId, caption, nullptr, excluded, nullptr, nullptr},
+HWND WaitForWindow(const SetupProcess& process, const char* caption) {
+    return WaitFor({process.info.dwProcessId, caption, nullptr, nullptr, nullptr},
                    process.info.hProcess);
 }
 
 HWND WaitForAnyWindow(const char* caption, const char* className) {
-    return WaitFor({0, caption, className, nullptr, nullptr, nullptr}, nullptr);
+    return WaitFor({0, caption, className, nullptr, nullptr}, nullptr);
 }
 
 HWND WaitForChild(const SetupProcess& process, const char* className, HWND parent) {
-    return WaitFor({process.info.dwProcessId, nullptr, className, nullptr, nullptr, parent},
+    return WaitFor({process.info.dwProcessId, nullptr, className, parent, nullptr},
                    process.info.hProcess);
 }
 
@@ -278,15 +277,6 @@ void Press(HWND dialog, int id) {
 
 void Click(HWND dialog, int id) {
     SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
-}
-
-HWND FocusOf(HWND window) {
-    GUITHREADINFO info = {};
-    info.cbSize = sizeof(info);
-    if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) {
-        return nullptr;
-    }
-    return info.hwndFocus;
 }
 
 void WhileDriven(const std::function<void()>& driver, const std::function<void()>& work) {

@@ -31,9 +31,9 @@ struct SetupProcess {
 // programs start slowly (the 32-bit Wine under emulation).
 DWORD WaitLimit();
 
-// A visible top-level window of the process with this caption (any caption but the excluded
-// window's when caption is null), waited for up to WaitLimit(); null when none came.
-HWND WaitForWindow(const SetupProcess& process, const char* caption, HWND excluded = nullptr);
+// A visible top-level window of the process with this caption, waited for up to WaitLimit(); null
+// when none came.
+HWND WaitForWindow(const SetupProcess& process, const char* caption);
 // The same for a window of any process (such as a copy that setup.exe started), of the class
 // when one is given.
 HWND WaitForAnyWindow(const char* caption, const char* className = nullptr);
@@ -89,5 +89,3 @@ void Press(HWND dialog, int id);
 void Click(HWND dialog, int id);
 // Runs the driver on a second thread while work runs on this one, then waits for the driver.
 void WhileDriven(const std::function<void()>& driver, const std::function<void()>& work);
-// The control that has the keyboard focus in the window's thread.
-HWND FocusOf(HWND window);
