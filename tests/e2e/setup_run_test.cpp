@@ -9,9 +9,8 @@
 
 namespace {
 
-const char* const Title = "Veltrim 試験";
-const char* const EntryKey =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Veltrim 試験";
+const std::string Title = "Veltrim 試験";
+const std::string EntryKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + Title;
 const char* const SessionManager = "System\\CurrentControlSet\\Control\\Session Manager";
 const char* const Prompt = "バンドを閉じてから再試行してください";
 
@@ -59,7 +58,7 @@ class SetupRunTest : public ::testing::Test {
         const std::string dst = Escaped(target);
         WriteFileText(
             media.path + "SETUP.DAT",
-            std::string("[Info]\r\nTitle=") + Title +
+            "[Info]\r\nTitle=" + Title +
                 "\r\n[Install]\r\nExplanation=試験\r\nRunAfterCopy=cmd.exe /c copy \"" + src +
                 "a.txt\" \"" + dst + "ran.txt\"\r\n[Uninstall]\r\nExplanation=試験の削除\r\n" +
                 "ReadyUninstall=" + src + "ready_double.dll,ReadyAfterTwo\r\nPrompt=" + Prompt +
@@ -81,7 +80,7 @@ class SetupRunTest : public ::testing::Test {
     }
     void Clean() {
         ForgetRestart();
-        DeleteKeyTree(HKEY_LOCAL_MACHINE, EntryKey);
+        DeleteKeyTree(HKEY_LOCAL_MACHINE, EntryKey.c_str());
         DeleteKeyTree(HKEY_CURRENT_USER, "Software\\Veltrim試験");
         DeleteMatching(target, "*");
         RemoveDirectoryA(target.c_str());
@@ -93,7 +92,7 @@ class SetupRunTest : public ::testing::Test {
     // message ends the copying and the run goes on.
     void Install(bool newFolder) {
         SetupProcess setup(media.path + "setup.exe", "");
-        Answer((std::string(Title) + "のセットアップ").c_str(), IDOK);
+        Answer((Title + "のセットアップ").c_str(), IDOK);
         if (newFolder) {
             const std::string folder = target.substr(0, target.size() - 1);
             Answer("フォルダの作成", IDYES,
@@ -145,7 +144,7 @@ TEST_F(SetupRunTest, InstallTwiceOverAFileInUseThenUninstall) {
     GetTempPathA(sizeof(temp), temp);
     EXPECT_NE(FileText(WindowsFile("WININIT.INI")).find("NUL=" + ShortPath(temp)),
               std::string::npos);
-    HWND intro = WaitForAnyWindow((std::string(Title) + "のアンインストール").c_str());
+    HWND intro = WaitForAnyWindow((Title + "のアンインストール").c_str());
     ASSERT_NE(intro, nullptr);
     SetupProcess copy(intro);
     Press(intro, IDOK);

@@ -5,8 +5,6 @@
 #include "driver.h"
 
 #include <gtest/gtest.h>
-#include <commctrl.h>
-#include <stdio.h>
 
 #include <memory>
 #include <string>
@@ -53,21 +51,17 @@ TEST(ShippedSetup, InstallsOverAFileInUseThroughWininitThenUninstalls) {
         ASSERT_NO_FATAL_FAILURE(
             SetRegText(HKEY_LOCAL_MACHINE, path, "ProgramFilesPath", "C:\\Program Files"));
     }
-    const std::string dist = ProgramFolder() + VT_SHIPPED_DIST;
+    const std::string dist = ProgramFolder() + VT_SHIPPED_TREE + "\\dist";
     // An earlier setup.dat, held open without sharing as a running program may hold it.
     ASSERT_TRUE(CreateDirectoryA(Folder, nullptr));
     HANDLE held = CreateFileA(InFolder("setup.dat").c_str(), GENERIC_WRITE, 0, nullptr,
                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    DWORD written = 0;
-    WriteFile(held, "old", 3, &written, nullptr);
 
     SetCurrentDirectoryA(dist.c_str());
     SetupProcess setup(dist + "\\setup.exe", "");
     SetCurrentDirectoryA(ProgramFolder().c_str());
-    HWND intro = WaitForWindow(setup, (std::string(Title) + "のセットアップ").c_str());
-    ASSERT_NE(intro, nullptr);
-    Press(intro, IDOK);
+    Answer((std::string(Title) + "のセットアップ").c_str(), IDOK);
     HWND destination = WaitForWindow(setup, "インストール先の選択");
     ASSERT_NE(destination, nullptr);
     EXPECT_EQ(ItemText(destination, 1001), Folder);
@@ -93,22 +87,19 @@ TEST(ShippedSetup, InstallsOverAFileInUseThroughWininitThenUninstalls) {
     EXPECT_FALSE(Exists(WindowsFile("WININIT.INI")));
 
     // The installed band in the shell's stand-in.
-    SetupProcess host(ProgramFolder() + VT_SHIPPED_BANDHOST, " /default");
+    SetupProcess host(ProgramFolder() + VT_SHIPPED_TREE + "\\tests\\i686\\bandhost.exe",
+                      " /default");
     HWND frame = WaitForChild(host, "VeltrimHostFrame");
     HWND band = frame ? WaitForChild(host, "VeltrimClass", frame) : nullptr;
     ASSERT_NE(band, nullptr) << "the installed band is shown";
-    // Its menu's first command opens the settings dialog, whose tree holds the categories of
-    // resources, memory and drives at least.
+    // Its menu's first command opens the settings dialog.
     PostMessageA(band, WM_RBUTTONUP, 0, MAKELPARAM(10, 10));
     HWND popup = WaitForChild(host, "#32768");
     ASSERT_NE(popup, nullptr) << "no menu over the band";
     PostMessageA(popup, WM_KEYDOWN, VK_DOWN, 0);
     PostMessageA(popup, WM_KEYDOWN, VK_RETURN, 0);
-    const DWORD asked = GetTickCount();
     HWND dialog = WaitForAnyWindow("設定");
     ASSERT_NE(dialog, nullptr) << "the settings dialog did not come";
-    printf("settings dialog shown after %lu ms\n", GetTickCount() - asked);
-    EXPECT_GE(SendDlgItemMessageA(dialog, 1000, TVM_GETCOUNT, 0, 0), 3);
     Press(dialog, IDCANCEL);
     EXPECT_TRUE(WaitForWindowGone(dialog));
 

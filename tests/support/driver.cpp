@@ -97,19 +97,8 @@ void DeleteKeyTree(HKEY root, const char* path) {
 }
 
 DWORD RunAndWait(std::string commandLine, const char* program) {
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(program, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-        return 0xFFFFFFFF;
-    }
-    WaitForSingleObject(process.hProcess, 6 * WaitLimit());
-    DWORD code = 0xFFFFFFFF;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code;
+    SetupProcess process(program, commandLine);
+    return process.info.hProcess ? process.WaitForExit(6 * WaitLimit()) : 0xFFFFFFFF;
 }
 
 bool Exists(const std::string& path) {
@@ -137,15 +126,14 @@ std::string RegText(HKEY root, const std::string& path, const char* name) {
     return text;
 }
 
-void SetRegText(HKEY root, const std::string& path, const char* name, const char* value,
-                DWORD type) {
+void SetRegText(HKEY root, const std::string& path, const char* name, const char* value) {
     HKEY key = nullptr;
     ASSERT_EQ(
         RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
         ERROR_SUCCESS)
         << path;
     if (value) {
-        RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(value),
+        RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
                        static_cast<DWORD>(strlen(value) + 1));
     } else {
         RegDeleteValueA(key, name);
@@ -189,13 +177,15 @@ SetupFolder::~SetupFolder() {
     RemoveDirectoryA(path.c_str());
 }
 
-SetupProcess::SetupProcess(const std::string& program, const std::string& arguments, bool quoted) {
-    std::string commandLine = (quoted ? "\"" + program + "\"" : program) + arguments;
+SetupProcess::SetupProcess(const std::string& program, const std::string& arguments, bool quoted)
+    : SetupProcess(program.c_str(), (quoted ? "\"" + program + "\"" : program) + arguments) {}
+
+SetupProcess::SetupProcess(const char* program, std::string commandLine) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
-    if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &info)) {
-        ADD_FAILURE() << program << " did not start: " << GetLastError();
+    if (!CreateProcessA(program, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info)) {
+        ADD_FAILURE() << commandLine << " did not start: " << GetLastError();
         info = {};
     }
 }
