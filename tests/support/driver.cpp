@@ -205,9 +205,7 @@ SetupProcess::~SetupProcess() {
         TerminateProcess(info.hProcess, 1);
         WaitForSingleObject(info.hProcess, WaitLimit());
     }
-    if (info.hThread) {
-        CloseHandle(info.hThread);
-    }
+    CloseHandle(info.hThread); // null for a process found by its window
     CloseHandle(info.hProcess);
 }
 
