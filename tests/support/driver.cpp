@@ -17,9 +17,8 @@ struct WindowSearch {
     DWORD processId;
     const char* caption;
     const char* className;
-    HWND excluded;
-    HWND found;
     HWND parent;
+    HWND found;
 };
 
 BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
@@ -29,7 +28,7 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
     char className[64] = "";
     GetClassNameA(window, className, sizeof(className));
     if ((search.processId && processId != search.processId) || !IsWindowVisible(window) ||
-        window == search.excluded || (search.caption && WindowText(window) != search.caption) ||
+        (search.caption && WindowText(window) != search.caption) ||
         (search.className && strcmp(className, search.className) != 0)) {
         return TRUE;
     }
@@ -98,19 +97,8 @@ void DeleteKeyTree(HKEY root, const char* path) {
 }
 
 DWORD RunAndWait(std::string commandLine, const char* program) {
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(program, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-        return 0xFFFFFFFF;
-    }
-    WaitForSingleObject(process.hProcess, 6 * WaitLimit());
-    DWORD code = 0xFFFFFFFF;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code;
+    SetupProcess process(program, commandLine);
+    return process.info.hProcess ? process.WaitForExit(6 * WaitLimit()) : 0xFFFFFFFF;
 }
 
 bool Exists(const std::string& path) {
@@ -138,15 +126,14 @@ std::string RegText(HKEY root, const std::string& path, const char* name) {
     return text;
 }
 
-void SetRegText(HKEY root, const std::string& path, const char* name, const char* value,
-                DWORD type) {
+void SetRegText(HKEY root, const std::string& path, const char* name, const char* value) {
     HKEY key = nullptr;
     ASSERT_EQ(
         RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
         ERROR_SUCCESS)
         << path;
     if (value) {
-        RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(value),
+        RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
                        static_cast<DWORD>(strlen(value) + 1));
     } else {
         RegDeleteValueA(key, name);
@@ -190,13 +177,15 @@ SetupFolder::~SetupFolder() {
     RemoveDirectoryA(path.c_str());
 }
 
-SetupProcess::SetupProcess(const std::string& program, const std::string& arguments, bool quoted) {
-    std::string commandLine = (quoted ? "\"" + program + "\"" : program) + arguments;
+SetupProcess::SetupProcess(const std::string& program, const std::string& arguments, bool quoted)
+    : SetupProcess(program.c_str(), (quoted ? "\"" + program + "\"" : program) + arguments) {}
+
+SetupProcess::SetupProcess(const char* program, std::string commandLine) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
-    if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &info)) {
-        ADD_FAILURE() << program << " did not start: " << GetLastError();
+    if (!CreateProcessA(program, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info)) {
+        ADD_FAILURE() << commandLine << " did not start: " << GetLastError();
         info = {};
     }
 }
@@ -216,9 +205,7 @@ SetupProcess::~SetupProcess() {
         TerminateProcess(info.hProcess, 1);
         WaitForSingleObject(info.hProcess, WaitLimit());
     }
-    if (info.hThread) {
-        CloseHandle(info.hThread);
-    }
+    CloseHandle(info.hThread); // null for a process found by its window
     CloseHandle(info.hProcess);
 }
 
@@ -231,17 +218,17 @@ DWORD SetupProcess::WaitForExit(DWORD milliseconds) const {
     return code;
 }
 
-HWND WaitForWindow(const SetupProcess& process, const char* caption, HWND excluded) {
-    return WaitFor({process.info.dwProcessId, caption, nullptr, excluded, nullptr, nullptr},
+HWND WaitForWindow(const SetupProcess& process, const char* caption) {
+    return WaitFor({process.info.dwProcessId, caption, nullptr, nullptr, nullptr},
                    process.info.hProcess);
 }
 
 HWND WaitForAnyWindow(const char* caption, const char* className) {
-    return WaitFor({0, caption, className, nullptr, nullptr, nullptr}, nullptr);
+    return WaitFor({0, caption, className, nullptr, nullptr}, nullptr);
 }
 
 HWND WaitForChild(const SetupProcess& process, const char* className, HWND parent) {
-    return WaitFor({process.info.dwProcessId, nullptr, className, nullptr, nullptr, parent},
+    return WaitFor({process.info.dwProcessId, nullptr, className, parent, nullptr},
                    process.info.hProcess);
 }
 
@@ -278,15 +265,6 @@ void Press(HWND dialog, int id) {
 
 void Click(HWND dialog, int id) {
     SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
-}
-
-HWND FocusOf(HWND window) {
-    GUITHREADINFO info = {};
-    info.cbSize = sizeof(info);
-    if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) {
-        return nullptr;
-    }
-    return info.hwndFocus;
 }
 
 void WhileDriven(const std::function<void()>& driver, const std::function<void()>& work) {

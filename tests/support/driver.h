@@ -20,6 +20,8 @@ struct SetupFolder {
 struct SetupProcess {
     PROCESS_INFORMATION info = {};
     SetupProcess(const std::string& program, const std::string& arguments, bool quoted = true);
+    // The command line as given, with the program named or (null) taken from the line.
+    SetupProcess(const char* program, std::string commandLine);
     // The process that shows this window (one that another program started).
     explicit SetupProcess(HWND window);
     ~SetupProcess();
@@ -31,9 +33,9 @@ struct SetupProcess {
 // programs start slowly (the 32-bit Wine under emulation).
 DWORD WaitLimit();
 
-// A visible top-level window of the process with this caption (any caption but the excluded
-// window's when caption is null), waited for up to WaitLimit(); null when none came.
-HWND WaitForWindow(const SetupProcess& process, const char* caption, HWND excluded = nullptr);
+// A visible top-level window of the process with this caption, waited for up to WaitLimit(); null
+// when none came.
+HWND WaitForWindow(const SetupProcess& process, const char* caption);
 // The same for a window of any process (such as a copy that setup.exe started), of the class
 // when one is given.
 HWND WaitForAnyWindow(const char* caption, const char* className = nullptr);
@@ -47,7 +49,8 @@ bool WaitForWindowGone(HWND window);
 std::string ProgramFolder();
 // Deletes a key and everything below it.
 void DeleteKeyTree(HKEY root, const char* path);
-// Runs a command line to its end (at most six times WaitLimit()); its exit code, or 0xFFFFFFFF.
+// Runs a command line to its end (at most six times WaitLimit()); its exit code, STILL_ACTIVE
+// when it did not end in time (it is then ended), or 0xFFFFFFFF (a failure) when it did not start.
 // With a program named, the line reaches it exactly as given, as Windows starts a stored command.
 DWORD RunAndWait(std::string commandLine, const char* program = nullptr);
 
@@ -63,8 +66,7 @@ bool KeyExists(HKEY root, const std::string& path);
 // there is none.
 std::string RegText(HKEY root, const std::string& path, const char* name);
 // Writes a string value, creating the key; a null value deletes the value.
-void SetRegText(HKEY root, const std::string& path, const char* name, const char* value,
-                DWORD type = REG_SZ);
+void SetRegText(HKEY root, const std::string& path, const char* name, const char* value);
 // The short (8.3) form of an existing path; the path itself when it has none.
 std::string ShortPath(const std::string& path);
 // A file of the Windows folder, such as WININIT.INI.
@@ -89,5 +91,3 @@ void Press(HWND dialog, int id);
 void Click(HWND dialog, int id);
 // Runs the driver on a second thread while work runs on this one, then waits for the driver.
 void WhileDriven(const std::function<void()>& driver, const std::function<void()>& work);
-// The control that has the keyboard focus in the window's thread.
-HWND FocusOf(HWND window);
