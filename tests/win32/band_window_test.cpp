@@ -16,45 +16,8 @@
 #include "shell/module.h"
 #include "win32_test_support.h"
 #include "window/band_window.h"
-#include "window/grid_layout.h"
 
 namespace {
-
-// The shell's side: a visible top-level window whose client area the band window covers (and
-// which clips the band window out of its own painting).
-struct HostedBand : TestBand {
-    HWND parent;
-    HostedBand(int width, int height) {
-        moduleInstance = GetModuleHandleA(nullptr);
-        // A host of its own class, as a shell's strip is, instead of the test band's window.
-        DestroyWindow(band.window);
-        band.window = nullptr;
-        WNDCLASSA host = {};
-        host.lpfnWndProc = DefWindowProcA;
-        host.hInstance = moduleInstance;
-        host.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        host.lpszClassName = "VtTestHost";
-        RegisterClassA(&host);
-        parent = CreateWindowExA(0, "VtTestHost", "", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0,
-                                 width, height, nullptr, nullptr, moduleInstance, nullptr);
-        band.parentWindow = parent;
-    }
-    ~HostedBand() {
-        DestroyWindow(parent);
-        band.window = nullptr;
-    }
-    // Creates the band window and shows it, as the shell does after SetSite.
-    bool Create() {
-        return CreateBandWindow(&band) && !ShowWindow(band.window, SW_SHOWNA);
-    }
-    void Tick() {
-        SendMessageA(band.window, WM_TIMER, 1, 0);
-    }
-    void Paint() {
-        InvalidateRect(band.window, nullptr, FALSE);
-        UpdateWindow(band.window);
-    }
-};
 
 // The band's tools in order: "left,top,right,bottom text|" each.
 std::string Tools(const MeterBand& band) {
@@ -78,18 +41,16 @@ std::string Tools(const MeterBand& band) {
 // turn on the same window: four memory meters and a resource meter in a 300 x 24 host.
 TEST(BandWindow, CreationTooltipsLayoutAndClose) {
     CreateStartStat(); // without it (as under plain Wine) no label is built at all
-    HostedBand host(300, 24);
+    TestBand host(300, 24);
     for (int i = 0; i < 4; ++i) {
         host.Add(Memory, "Memory\\Load", i, 0);
     }
     host.Add(Resource, "Resource\\GDI", 1, 0);
     MeterBand& band = host.band;
     ASSERT_TRUE(host.Create());
-    // A child of the site's window holding the band, the timer running, and a tooltip control
-    // owned by the top-level ancestor (an owner is always top-level).
+    // A child of the site's window, with a tooltip control owned by the top-level ancestor (an
+    // owner is always top-level).
     EXPECT_TRUE(GetParent(band.window) == host.parent &&
-                GetWindowLongPtrA(band.window, GWLP_USERDATA) == LONG_PTR(&band) &&
-                band.timerId == 1 &&
                 GetWindow(band.tooltipWindow, GW_OWNER) == GetAncestor(band.window, GA_ROOT));
     // A resize and a hidden meter are laid out at the next tick; the hidden meter keeps an empty
     // tool at the next cell's top left, so that every other tool keeps its text.
@@ -118,7 +79,7 @@ TEST(BandWindow, CreationTooltipsLayoutAndClose) {
 
 TEST(BandWindow, PaintDrawsEveryVisibleCellTextLineAndBar) {
     CreateStartStat();
-    HostedBand host(400, 40);
+    TestBand host(400, 40);
     Meter* a = host.Add(Memory, "Memory\\Load", 0, 0);
     Meter* hidden = host.Add(Memory, "Memory\\AvailPhys", 1, 0);
     Meter* b = host.Add(Memory, "Memory\\AvailVirtual", 3, 0);
@@ -160,11 +121,11 @@ TEST(BandWindow, PaintDrawsEveryVisibleCellTextLineAndBar) {
     }
 }
 
-TEST(BandWindow, TicksRepaintOnlyMovedCellsAndNoGdiObjectLeaksOver10000Paints) {
+TEST(BandWindow, TicksDrawWhatAFullPaintDrawsAndNoGdiObjectLeaksOver10000Paints) {
     InstallGdiCounter();
     // One meter of each kind: text lines, value texts, lit segments, trails and peaks. (Under
     // Wine a paint costs about a millisecond per bar, so the band is kept to four bars.)
-    HostedBand host(600, 40);
+    TestBand host(600, 40);
     host.Add(Memory, "Memory\\AvailPhys", 1, 0);
     host.Add(Resource, "Resource\\SYSTEM", 0, 0);
     host.Add(Drive, "Drive\\C:\\", 0, 0);
@@ -179,21 +140,15 @@ TEST(BandWindow, TicksRepaintOnlyMovedCellsAndNoGdiObjectLeaksOver10000Paints) {
         host.Tick();
     }
     UpdateWindow(band.window);
-    // Ticks repaint the cells of the meters that moved (the statistic rising, falling under its
-    // held peak, rescaling) and not the still resource meter's, and what they leave on the
-    // screen is what a full repaint draws.
+    // What ticks leave on the screen (the statistic rising, falling under its held peak,
+    // rescaling) is what a full repaint draws.
     { // (the pictures go before the objects are counted)
         Dib ticked(600, 40), full(600, 40);
-        HRGN dirty = CreateRectRgn(0, 0, 0, 0);
         uint32_t seed = 7;
         for (int step = 0; step < 40; ++step) {
             seed = seed * 1103515245u + 12345u;
             SetStatTotal("VTBand\\Busy", (seed >> 8) % (step < 20 ? 600 : 2000));
             host.Tick();
-            ASSERT_NE(GetUpdateRgn(band.window, dirty, FALSE), ERROR);
-            const CellRect cell = GridCell(1, band.columns, band.rows, 600, 40);
-            RECT still = {cell.left, cell.top, cell.right, cell.bottom};
-            EXPECT_FALSE(RectInRegion(dirty, &still)) << "the resource meter, step " << step;
             UpdateWindow(band.window);
             ticked.Capture(band.window);
             RequestRepaint(&band, true);
@@ -201,7 +156,6 @@ TEST(BandWindow, TicksRepaintOnlyMovedCellsAndNoGdiObjectLeaksOver10000Paints) {
             full.Capture(band.window);
             ASSERT_EQ(memcmp(ticked.bits, full.bits, 600 * 40 * 4), 0) << "step " << step;
         }
-        DeleteObject(dirty);
     }
     host.Tick();
     for (Meter* m = band.meters; m; m = m->next) {
@@ -209,7 +163,7 @@ TEST(BandWindow, TicksRepaintOnlyMovedCellsAndNoGdiObjectLeaksOver10000Paints) {
     }
     host.Paint();
     ASSERT_NE(band.font, nullptr) << "value texts and text lines are drawn too";
-    const long live = LiveGdiObjects(), created = GdiObjectsCreated();
+    const long live = LiveGdiObjects();
     // Every paint composes every cell again; now and then the system colours change, which
     // remakes the bar pictures: the band keeps its picture and strips, and nothing more.
     for (int i = 0; i < 10000; ++i) {
@@ -221,7 +175,6 @@ TEST(BandWindow, TicksRepaintOnlyMovedCellsAndNoGdiObjectLeaksOver10000Paints) {
         }
         host.Paint();
     }
-    EXPECT_GE(GdiObjectsCreated() - created, 10L * 3 * 40) << "the strips were remade";
     EXPECT_EQ(LiveGdiObjects(), live);
     // Size changes replace the font: only the current one stays, the one object the window
     // leaves behind (so fonts are counted too).
@@ -247,7 +200,7 @@ TEST(BandWindow, ScreenshotOfEveryKind) {
     CreateStartStat();
     CreateDirectoryA((ProgramFolder() + VT_SCREENSHOT_FOLDER).c_str(), nullptr);
     for (const auto& [width, height, name] : shots) {
-        HostedBand host(width, height);
+        TestBand host(width, height);
         for (const auto& [key, label, high, low] : statistics) {
             SetStatDescription(key, label, nullptr);
             host.Add(PerfStat, key, -1, 0);
