@@ -19,24 +19,6 @@
 
 namespace {
 
-// The band's tools in order: "left,top,right,bottom text|" each.
-std::string Tools(const MeterBand& band) {
-    std::string tools;
-    const int count = static_cast<int>(SendMessageA(band.tooltipWindow, TTM_GETTOOLCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-        char text[100] = "";
-        TOOLINFOA tool;
-        ZeroMemory(&tool, sizeof(tool));
-        tool.cbSize = offsetof(TOOLINFOA, lParam) + sizeof(LPARAM);
-        tool.lpszText = text;
-        SendMessageA(band.tooltipWindow, TTM_ENUMTOOLSA, i, LPARAM(&tool));
-        const RECT& r = tool.rect;
-        tools += std::to_string(r.left) + "," + std::to_string(r.top) + "," +
-                 std::to_string(r.right) + "," + std::to_string(r.bottom) + " " + text + "|";
-    }
-    return tools;
-}
-
 // One band window from its creation to its closing, and made again, each behaviour checked in
 // turn on the same window: four memory meters and a resource meter in a 300 x 24 host.
 TEST(BandWindow, CreationTooltipsLayoutAndClose) {
@@ -48,10 +30,6 @@ TEST(BandWindow, CreationTooltipsLayoutAndClose) {
     host.Add(Resource, "Resource\\GDI", 1, 0);
     MeterBand& band = host.band;
     ASSERT_TRUE(host.Create());
-    // A child of the site's window, with a tooltip control owned by the top-level ancestor (an
-    // owner is always top-level).
-    EXPECT_TRUE(GetParent(band.window) == host.parent &&
-                GetWindow(band.tooltipWindow, GW_OWNER) == GetAncestor(band.window, GA_ROOT));
     // A resize and a hidden meter are laid out at the next tick; the hidden meter keeps an empty
     // tool at the next cell's top left, so that every other tool keeps its text.
     band.meters->next->visible = 0;
@@ -60,9 +38,17 @@ TEST(BandWindow, CreationTooltipsLayoutAndClose) {
     // Four visible meters in 2 x 2 cells, a font of 6 pixels.
     EXPECT_EQ(std::make_tuple(band.visibleCount, band.columns, band.rows, band.fontHeight),
               std::make_tuple(4, 2, 2, 6));
-    EXPECT_EQ(Tools(band), "0,0,99,15 使用中メモリ (%)|101,0,101,0 空き物理メモリー|"
-                           "101,0,200,15 空きページファイル|0,15,99,30 空き仮想メモリー|"
-                           "101,15,200,30 GDI|");
+    std::string tools; // "left,top text|" of each tool in order
+    for (int i = 0; i < 5; ++i) {
+        char text[100] = "";
+        TOOLINFOA tool = {};
+        tool.cbSize = offsetof(TOOLINFOA, lParam) + sizeof(LPARAM);
+        tool.lpszText = text;
+        SendMessageA(band.tooltipWindow, TTM_ENUMTOOLSA, i, LPARAM(&tool));
+        tools += std::to_string(tool.rect.left) + "," + std::to_string(tool.rect.top) + text + "|";
+    }
+    EXPECT_EQ(tools, "0,0使用中メモリ (%)|101,0空き物理メモリー|101,0空きページファイル|"
+                     "0,15空き仮想メモリー|101,15GDI|");
     // Closing the band (WM_CLOSE) or destroying its window alone stops the timer, takes the
     // tooltip and detaches the band (no stale handle for a later repaint request), which can
     // then have a new window, created hidden for the shell to show.
@@ -89,8 +75,6 @@ TEST(BandWindow, PaintDrawsEveryVisibleCellTextLineAndBar) {
     b->value = 100, b->scale = 100, b->peak = 0;
     hidden->visible = 0;
     host.Paint();
-    EXPECT_EQ(std::make_tuple(host.band.visibleCount, host.band.columns, host.band.fontHeight),
-              std::make_tuple(2, 2, 16));
     Dib shot(400, 40);
     shot.Capture(host.band.window);
     // Cells (0,0)-(199,40) and (201,0)-(400,40) with a gap of button face, a text line of 16
@@ -109,16 +93,8 @@ TEST(BandWindow, PaintDrawsEveryVisibleCellTextLineAndBar) {
         }
         return dark;
     };
-    EXPECT_TRUE(darkPixels(0, 60) > 20 && darkPixels(201, 261) > 20);
-    // The scale "100" at the top right, hidden while the blink count mod 10 is 5 or more.
-    const int shown = darkPixels(160, 199);
-    EXPECT_GT(shown, 10);
-    for (uint32_t blink : {49u, 45u, 44u, 40u, 39u, 15u, 9u, 5u, 4u, 1u}) {
-        a->blink = blink;
-        host.Paint();
-        shot.Capture(host.band.window);
-        EXPECT_EQ(darkPixels(160, 199), blink % 10 >= 5 ? 0 : shown) << "blink " << blink;
-    }
+    // And the scale "100" at the top right of the first.
+    EXPECT_TRUE(darkPixels(0, 60) > 20 && darkPixels(201, 261) > 20 && darkPixels(160, 199) > 10);
 }
 
 TEST(BandWindow, TicksDrawWhatAFullPaintDrawsAndNoGdiObjectLeaksOver10000Paints) {
@@ -144,10 +120,8 @@ TEST(BandWindow, TicksDrawWhatAFullPaintDrawsAndNoGdiObjectLeaksOver10000Paints)
     // rescaling) is what a full repaint draws.
     { // (the pictures go before the objects are counted)
         Dib ticked(600, 40), full(600, 40);
-        uint32_t seed = 7;
         for (int step = 0; step < 40; ++step) {
-            seed = seed * 1103515245u + 12345u;
-            SetStatTotal("VTBand\\Busy", (seed >> 8) % (step < 20 ? 600 : 2000));
+            SetStatTotal("VTBand\\Busy", step * 7919 % (step < 20 ? 600 : 2000));
             host.Tick();
             UpdateWindow(band.window);
             ticked.Capture(band.window);
@@ -162,7 +136,6 @@ TEST(BandWindow, TicksDrawWhatAFullPaintDrawsAndNoGdiObjectLeaksOver10000Paints)
         m->value = 3, m->scale = 8, m->peak = 6;
     }
     host.Paint();
-    ASSERT_NE(band.font, nullptr) << "value texts and text lines are drawn too";
     const long live = LiveGdiObjects();
     // Every paint composes every cell again; now and then the system colours change, which
     // remakes the bar pictures: the band keeps its picture and strips, and nothing more.

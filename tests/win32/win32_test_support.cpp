@@ -83,10 +83,9 @@ std::string RegistryValue(HKEY root, const std::string& key, const char* name) {
 
 TestBand::TestBand(int width, int height) {
     InitMeterBandFields(&band);
-    WNDCLASSA host = {};
+    WNDCLASSA host = {}; // its own class, as a shell's strip has
     host.lpfnWndProc = DefWindowProcA;
     host.hInstance = GetModuleHandleA(nullptr);
-    host.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     host.lpszClassName = "VtTestHost";
     RegisterClassA(&host);
     parent = CreateWindowExA(0, "VtTestHost", "", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0,
