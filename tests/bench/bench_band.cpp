@@ -73,18 +73,6 @@ double MedianMicros(int runs, Prepare prepare, Step step) {
     return micros[micros.size() / 2];
 }
 
-void MeasureTick(int count, DWORD interval) {
-    TestBand test;
-    AddMixedMeters(test, count, interval);
-    BuildLabels(&test.band, false);
-    UpdateMeters(&test.band, 600, nullptr, nullptr); // the first tick samples everything at once
-    const long before = allocations;
-    const double median = MedianMicros(
-        2000, [] {}, [&] { UpdateMeters(&test.band, 600, nullptr, nullptr); });
-    printf("  %2d meters, %-16s median %8.1f us/tick, allocations/tick %.2f\n", count,
-           interval ? "none due" : "every meter due", median, double(allocations - before) / 2000);
-}
-
 // Calls into gdi32 (hooks 0 to 11) and the drawing calls of user32, through hooked imports.
 long calls[2];
 void* realFunctions[16];
@@ -96,24 +84,6 @@ template <int N, typename R, typename... A> R WINAPI Counted(A... arguments) {
 template <int N, typename R, typename... A> void Hook(const char* name, R(WINAPI*)(A...)) {
     realFunctions[N] = HookImport(N >= 12 ? "user32.dll" : "gdi32.dll", name,
                                   reinterpret_cast<void*>(&Counted<N, R, A...>));
-}
-
-void CountDrawingCalls() {
-    Hook<0>("BitBlt", &BitBlt);
-    Hook<1>("SelectObject", &SelectObject);
-    Hook<2>("SetTextColor", &SetTextColor);
-    Hook<3>("SetBkColor", &SetBkColor);
-    Hook<4>("SetBkMode", &SetBkMode);
-    Hook<5>("CreateSolidBrush", &CreateSolidBrush);
-    Hook<6>("DeleteObject", &DeleteObject);
-    Hook<7>("CreateCompatibleDC", &CreateCompatibleDC);
-    Hook<8>("CreateCompatibleBitmap", &CreateCompatibleBitmap);
-    Hook<9>("DeleteDC", &DeleteDC);
-    Hook<10>("GetStockObject", &GetStockObject);
-    Hook<11>("CreateFontA", &CreateFontA);
-    Hook<12>("FillRect", &FillRect);
-    Hook<13>("DrawTextA", &DrawTextA);
-    Hook<14>("DrawEdge", &DrawEdge);
 }
 
 // A shown band window of count mixed meters, its timer stopped (ticks come from here only), with
@@ -153,10 +123,34 @@ int main() {
     printf("UpdateMeters, one tick (statistics, memory, rsrc32 stand-in, drive C:):\n");
     for (DWORD interval : {DWORD(0), DWORD(3600000)}) {
         for (int count : {8, 64}) {
-            MeasureTick(count, interval);
+            TestBand test;
+            AddMixedMeters(test, count, interval);
+            BuildLabels(&test.band, false);
+            UpdateMeters(&test.band, 600, nullptr, nullptr); // the first tick samples everything
+            const long before = allocations;
+            const double median = MedianMicros(
+                2000, [] {}, [&] { UpdateMeters(&test.band, 600, nullptr, nullptr); });
+            printf("  %2d meters, %-16s median %8.1f us/tick, allocations/tick %.2f\n", count,
+                   interval ? "none due" : "every meter due", median,
+                   double(allocations - before) / 2000);
         }
     }
-    CountDrawingCalls();
+    // The drawing calls counted from here on.
+    Hook<0>("BitBlt", &BitBlt);
+    Hook<1>("SelectObject", &SelectObject);
+    Hook<2>("SetTextColor", &SetTextColor);
+    Hook<3>("SetBkColor", &SetBkColor);
+    Hook<4>("SetBkMode", &SetBkMode);
+    Hook<5>("CreateSolidBrush", &CreateSolidBrush);
+    Hook<6>("DeleteObject", &DeleteObject);
+    Hook<7>("CreateCompatibleDC", &CreateCompatibleDC);
+    Hook<8>("CreateCompatibleBitmap", &CreateCompatibleBitmap);
+    Hook<9>("DeleteDC", &DeleteDC);
+    Hook<10>("GetStockObject", &GetStockObject);
+    Hook<11>("CreateFontA", &CreateFontA);
+    Hook<12>("FillRect", &FillRect);
+    Hook<13>("DrawTextA", &DrawTextA);
+    Hook<14>("DrawEdge", &DrawEdge);
     printf("\nBand paint (median of 400 WM_PAINTs; goal: a full paint of 8 meters at most 2 x the\n"
            "floor, at most 12 GDI calls per bar):\n");
     for (const auto& [width, height] : {std::make_pair(600, 40), std::make_pair(200, 120)}) {
