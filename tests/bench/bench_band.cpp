@@ -45,28 +45,13 @@ namespace {
 const char* const statistics[] = {"KERNEL\\CPUUsage", "KERNEL\\Threads", "VFAT\\BReadsSec",
                                   "VFAT\\BytesRead"};
 
-// Four statistics with their descriptions; the fourth is a running total.
-void PublishStatistics() {
-    CreateStartStat();
-    for (int i = 0; i < 4; ++i) {
-        SetStatTotal(statistics[i], 1000 * (i + 1));
-        SetStatDescription(statistics[i], statistics[i], i == 3 ? "TRUE" : nullptr);
-    }
-}
-
 // Meters that cycle through statistics, memory, resources (the rsrc32 stand-in) and drive C:.
-void AddMixedMeters(Meter** head, int count, DWORD interval) {
+void AddMixedMeters(TestBand& test, int count, DWORD interval) {
+    const MeterKind kinds[] = {PerfStat, Memory, Resource, Drive};
+    const char* const keys[] = {nullptr, "Memory\\Load", "Resource\\SYSTEM", "Drive\\C:\\"};
     for (int i = 0; i < count; ++i) {
-        const int round = i / 4;
-        if (i % 4 == 0) {
-            AppendMeter(head, PerfStat, statistics[round % 4], -1, interval);
-        } else if (i % 4 == 1) {
-            AppendMeter(head, Memory, "Memory\\Load", round % 4, interval);
-        } else if (i % 4 == 2) {
-            AppendMeter(head, Resource, "Resource\\SYSTEM", round % 3, interval);
-        } else {
-            AppendMeter(head, Drive, "Drive\\C:\\", 0, interval);
-        }
+        const int round = i / 4, kind = i % 4, indexes[] = {-1, round % 4, round % 3, 0};
+        test.Add(kinds[kind], kind ? keys[kind] : statistics[round % 4], indexes[kind], interval);
     }
 }
 
@@ -88,73 +73,27 @@ double MedianMicros(int runs, Prepare prepare, Step step) {
     return micros[micros.size() / 2];
 }
 
-void MeasureTick(int count, DWORD interval, const char* what) {
-    TestBand test;
-    AddMixedMeters(&test.band.meters, count, interval);
-    const long beforeLabels = allocations;
-    BuildLabels(&test.band, false);
-    const long labelAllocations = allocations - beforeLabels;
-    UpdateMeters(&test.band, 600, nullptr, nullptr); // the first tick samples everything at once
-    const int ticks = 2000;
-    const long before = allocations;
-    const double median = MedianMicros(
-        ticks, [] {}, [&] { UpdateMeters(&test.band, 600, nullptr, nullptr); });
-    printf("  %2d meters, %-16s median %8.1f us/tick, allocations/tick %.2f"
-           " (a label rebuild: %ld)\n",
-           count, what, median, double(allocations - before) / ticks, labelAllocations);
-    ReleaseStatisticsKey(&test.band);
-}
-
-// Calls into gdi32 and the drawing calls of user32, through hooked imports.
-long gdiCalls;
-long userCalls;
+// Calls into gdi32 (hooks 0 to 11) and the drawing calls of user32, through hooked imports.
+long calls[2];
 void* realFunctions[16];
 
-template <int N, bool User, typename R, typename... A> R WINAPI Counted(A... arguments) {
-    ++(User ? userCalls : gdiCalls);
+template <int N, typename R, typename... A> R WINAPI Counted(A... arguments) {
+    ++calls[N >= 12];
     return reinterpret_cast<R(WINAPI*)(A...)>(realFunctions[N])(arguments...);
 }
-template <int N, bool User, typename R, typename... A>
-void Hook(const char* dll, const char* name, R(WINAPI*)(A...)) {
-    realFunctions[N] = HookImport(dll, name, reinterpret_cast<void*>(&Counted<N, User, R, A...>));
+template <int N, typename R, typename... A> void Hook(const char* name, R(WINAPI*)(A...)) {
+    realFunctions[N] = HookImport(N >= 12 ? "user32.dll" : "gdi32.dll", name,
+                                  reinterpret_cast<void*>(&Counted<N, R, A...>));
 }
 
-void CountDrawingCalls() {
-    Hook<0, false>("gdi32.dll", "BitBlt", &BitBlt);
-    Hook<1, false>("gdi32.dll", "SelectObject", &SelectObject);
-    Hook<2, false>("gdi32.dll", "SetTextColor", &SetTextColor);
-    Hook<3, false>("gdi32.dll", "SetBkColor", &SetBkColor);
-    Hook<4, false>("gdi32.dll", "SetBkMode", &SetBkMode);
-    Hook<5, false>("gdi32.dll", "CreateSolidBrush", &CreateSolidBrush);
-    Hook<6, false>("gdi32.dll", "DeleteObject", &DeleteObject);
-    Hook<7, false>("gdi32.dll", "CreateCompatibleDC", &CreateCompatibleDC);
-    Hook<8, false>("gdi32.dll", "CreateCompatibleBitmap", &CreateCompatibleBitmap);
-    Hook<9, false>("gdi32.dll", "DeleteDC", &DeleteDC);
-    Hook<10, false>("gdi32.dll", "GetStockObject", &GetStockObject);
-    Hook<11, false>("gdi32.dll", "CreateFontA", &CreateFontA);
-    Hook<12, true>("user32.dll", "FillRect", &FillRect);
-    Hook<13, true>("user32.dll", "DrawTextA", &DrawTextA);
-    Hook<14, true>("user32.dll", "DrawEdge", &DrawEdge);
-}
-
-// A shown band window of count mixed meters in a width x height host, its timer stopped.
-struct PaintedBand {
-    HWND parent;
-    MeterBand band;
-
-    PaintedBand(int count, int width, int height) {
-        parent = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, width, height,
-                                 nullptr, nullptr, moduleInstance, nullptr);
-        InitMeterBandFields(&band);
-        band.parentWindow = parent;
-        AddMixedMeters(&band.meters, count, 1000);
-        CreateBandWindow(&band);
-        KillTimer(band.window, band.timerId); // ticks come from here only
-        ShowWindow(band.window, SW_SHOWNA);
-        if (count > 0) {
-            SendMessageA(band.window, WM_TIMER, 1, 0);
-        }
-        // Bars of every length, a trail on every second meter, scale texts visible.
+// A shown band window of count mixed meters, its timer stopped (ticks come from here only), with
+// bars of every length, a trail on every second meter and the scale texts visible.
+struct PaintedBand : TestBand {
+    PaintedBand(int count, int width, int height) : TestBand(width, height) {
+        AddMixedMeters(*this, count, 1000);
+        Create();
+        KillTimer(band.window, band.timerId);
+        Tick();
         int i = 0;
         for (Meter* m = band.meters; m; m = m->next, ++i) {
             m->scale = 1000;
@@ -164,69 +103,78 @@ struct PaintedBand {
         }
         UpdateWindow(band.window);
     }
-    ~PaintedBand() {
-        DestroyWindow(parent);
-        ReleaseMeters(band.meters);
-        ReleaseStatisticsKey(&band);
-        if (band.font) {
-            DeleteObject(band.font);
-        }
-    }
     double PaintMedian(bool erase) {
         return MedianMicros(
             400, [&] { InvalidateRect(band.window, nullptr, erase); },
             [&] { UpdateWindow(band.window); });
     }
-    // Drawing calls of one full paint, gdi32 and user32.
-    std::pair<long, long> CountFullPaint() {
-        InvalidateRect(band.window, nullptr, TRUE);
-        gdiCalls = userCalls = 0;
-        UpdateWindow(band.window);
-        return {gdiCalls, userCalls};
-    }
 };
-
-void MeasurePaint(int count, int width, int height, double floor,
-                  std::pair<long, long> floorCalls) {
-    PaintedBand b(count, width, height);
-    const double full = b.PaintMedian(true);
-    const double still = b.PaintMedian(false);
-    const std::pair<long, long> calls = b.CountFullPaint();
-    printf("  %2d meters %4dx%-3d (%2dx%d grid): full paint median %7.1f us = %5.2f x floor;"
-           " nothing moved %6.1f us\n",
-           count, width, height, b.band.columns, b.band.rows, full, full / floor, still);
-    printf("      drawing calls per bar in a full paint: %.1f gdi32 + %.1f user32\n",
-           double(calls.first - floorCalls.first) / count,
-           double(calls.second - floorCalls.second) / count);
-}
 
 } // namespace
 
 int main() {
     moduleInstance = GetModuleHandleA(nullptr);
-    PublishStatistics();
+    CreateStartStat(); // four statistics with their descriptions; the fourth a running total
+    for (int i = 0; i < 4; ++i) {
+        SetStatTotal(statistics[i], 1000 * (i + 1));
+        SetStatDescription(statistics[i], statistics[i], i == 3 ? "TRUE" : nullptr);
+    }
     BindDiskFreeSpaceEx();
     printf("UpdateMeters, one tick (statistics, memory, rsrc32 stand-in, drive C:):\n");
     for (DWORD interval : {DWORD(0), DWORD(3600000)}) {
         for (int count : {8, 64}) {
-            MeasureTick(count, interval, interval ? "none due" : "every meter due");
+            TestBand test;
+            AddMixedMeters(test, count, interval);
+            BuildLabels(&test.band, false);
+            UpdateMeters(&test.band, 600, nullptr, nullptr); // the first tick samples everything
+            const long before = allocations;
+            const double median = MedianMicros(
+                2000, [] {}, [&] { UpdateMeters(&test.band, 600, nullptr, nullptr); });
+            printf("  %2d meters, %-16s median %8.1f us/tick, allocations/tick %.2f\n", count,
+                   interval ? "none due" : "every meter due", median,
+                   double(allocations - before) / 2000);
         }
     }
-    CountDrawingCalls();
+    // The drawing calls counted from here on.
+    Hook<0>("BitBlt", &BitBlt);
+    Hook<1>("SelectObject", &SelectObject);
+    Hook<2>("SetTextColor", &SetTextColor);
+    Hook<3>("SetBkColor", &SetBkColor);
+    Hook<4>("SetBkMode", &SetBkMode);
+    Hook<5>("CreateSolidBrush", &CreateSolidBrush);
+    Hook<6>("DeleteObject", &DeleteObject);
+    Hook<7>("CreateCompatibleDC", &CreateCompatibleDC);
+    Hook<8>("CreateCompatibleBitmap", &CreateCompatibleBitmap);
+    Hook<9>("DeleteDC", &DeleteDC);
+    Hook<10>("GetStockObject", &GetStockObject);
+    Hook<11>("CreateFontA", &CreateFontA);
+    Hook<12>("FillRect", &FillRect);
+    Hook<13>("DrawTextA", &DrawTextA);
+    Hook<14>("DrawEdge", &DrawEdge);
     printf("\nBand paint (median of 400 WM_PAINTs; goal: a full paint of 8 meters at most 2 x the\n"
            "floor, at most 12 GDI calls per bar):\n");
-    for (const auto& size : {std::make_pair(600, 40), std::make_pair(200, 120)}) {
-        double floor;
-        std::pair<long, long> floorCalls;
-        {
-            PaintedBand empty(0, size.first, size.second);
-            floor = empty.PaintMedian(true);
-            floorCalls = empty.CountFullPaint();
+    for (const auto& [width, height] : {std::make_pair(600, 40), std::make_pair(200, 120)}) {
+        double floor = 0;
+        long floorCalls[2] = {};
+        for (int count : {0, 8, 32}) {
+            PaintedBand b(count, width, height);
+            const double full = b.PaintMedian(true), still = b.PaintMedian(false);
+            InvalidateRect(b.band.window, nullptr, TRUE); // the drawing calls of one full paint
+            calls[0] = calls[1] = 0;
+            UpdateWindow(b.band.window);
+            if (!count) {
+                floor = full, floorCalls[0] = calls[0], floorCalls[1] = calls[1];
+                printf("  floor: WM_PAINT of a band without meters, %dx%d: median %.1f us\n", width,
+                       height, floor);
+                continue;
+            }
+            printf("  %2d meters %4dx%-3d (%2dx%d grid): full paint median %7.1f us = %5.2f x "
+                   "floor; nothing moved %6.1f us\n",
+                   count, width, height, b.band.columns, b.band.rows, full, full / floor, still);
+            printf("      drawing calls per bar in a full paint: %.1f gdi32 + %.1f user32\n",
+                   double(calls[0] - floorCalls[0]) / count,
+                   double(calls[1] - floorCalls[1]) / count);
         }
-        printf("  floor: WM_PAINT of a band without meters, %dx%d: median %.1f us\n", size.first,
-               size.second, floor);
-        MeasurePaint(8, size.first, size.second, floor, floorCalls);
-        MeasurePaint(32, size.first, size.second, floor, floorCalls);
     }
     ReleaseResourceModule();
     return 0;

@@ -1,6 +1,6 @@
-// The stand-ins for the Windows 98 statistics and rsrc32.dll publish what the band reads; the
-// shell's stand-in keeps the band's state and writes its screenshot. (Showing the installed band
-// and its menu is the end-to-end tests' part.)
+// The shell's stand-in keeps the band's state and writes its screenshot. (The statistics and
+// rsrc32 stand-ins are left to the run command; showing the installed band and its menu is the
+// end-to-end tests' part.)
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -15,22 +15,7 @@ std::string PlatformFolder() {
     return ProgramFolder() + "..\\..\\platform\\";
 }
 
-TEST(StatisticsProvider, PublishesHostFiguresWithTheirDescriptions) {
-    DeleteStartStat();
-    ASSERT_EQ(RunAndWait("\"" + PlatformFolder() + "statistics_provider.exe\" 2"), 0u);
-    const std::string data = "PerfStats\\StatData";
-    const int usage = atoi(RegistryValue(HKEY_DYN_DATA, data, "KERNEL\\CPUUsage").c_str());
-    const int threads = atoi(RegistryValue(HKEY_DYN_DATA, data, "KERNEL\\Threads").c_str());
-    EXPECT_TRUE(usage <= 100 && threads > 0 && KeyExists(HKEY_DYN_DATA, "PerfStats\\StartStat"));
-    EXPECT_NE(RegistryValue(HKEY_DYN_DATA, data, "VFAT\\BytesRead"), "missing");
-    const std::string enumKey = "System\\CurrentControlSet\\Control\\PerfStats\\Enum\\";
-    EXPECT_EQ(RegistryValue(HKEY_LOCAL_MACHINE, enumKey + "KERNEL\\CPUUsage", "Name") + " " +
-                  RegistryValue(HKEY_LOCAL_MACHINE, enumKey + "VFAT\\BytesRead", "Differentiate") +
-                  " " + RegistryValue(HKEY_LOCAL_MACHINE, enumKey + "KERNEL", "Name"),
-              "プロセッサ使用率 (%) TRUE カーネル");
-}
-
-TEST(BandHost, KeepsTheBandsStateWritesAScreenshotAndNeedsTheBandRegistered) {
+TEST(BandHost, KeepsTheBandsStateAndWritesAScreenshot) {
     const std::string dll = PlatformFolder() + "..\\band\\vt.dll";
     const std::string state = PlatformFolder() + "bandhost-test-state.bin";
     const std::string shot = PlatformFolder() + "bandhost-test.png";
@@ -55,7 +40,6 @@ TEST(BandHost, KeepsTheBandsStateWritesAScreenshotAndNeedsTheBandRegistered) {
     ASSERT_EQ(RunAndWait(host + " /exit 1"), 0u);
     EXPECT_EQ(FileText(state), saved);
     ASSERT_EQ(RunAndWait("regsvr32.exe /s /u \"" + dll + "\""), 0u);
-    EXPECT_NE(RunAndWait(host + " /exit 1"), 0u) << "an unregistered band cannot be hosted";
     DeleteFileA(state.c_str());
     DeleteFileA(shot.c_str());
 }

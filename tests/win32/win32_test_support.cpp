@@ -6,8 +6,11 @@
 
 #include <string.h>
 
+#include "meters/sources.h"
 #include "shell/band_object.h"
 #include "shell/band_state.h"
+#include "shell/module.h"
+#include "window/band_window.h"
 
 namespace {
 
@@ -78,16 +81,29 @@ std::string RegistryValue(HKEY root, const std::string& key, const char* name) {
     return result == ERROR_SUCCESS && type == REG_SZ ? data : "missing";
 }
 
-TestBand::TestBand() {
+TestBand::TestBand(int width, int height) {
     InitMeterBandFields(&band);
-    band.window = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 200, 40, nullptr,
-                                  nullptr, GetModuleHandleA(nullptr), nullptr);
+    WNDCLASSA host = {}; // its own class, as a shell's strip has
+    host.lpfnWndProc = DefWindowProcA;
+    host.hInstance = GetModuleHandleA(nullptr);
+    host.lpszClassName = "VtTestHost";
+    RegisterClassA(&host);
+    parent = CreateWindowExA(0, "VtTestHost", "", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0,
+                             width, height, nullptr, nullptr, host.hInstance, nullptr);
+    band.window = band.parentWindow = parent;
 }
 
 TestBand::~TestBand() {
+    DestroyWindow(parent); // the band window first, while its meters are there
     ReleaseMeters(band.meters);
+    ReleaseStatisticsKey(&band);
     DeleteObject(band.font); // made by the grid choice of a tick, if one ran
-    DestroyWindow(band.window);
+}
+
+bool TestBand::Create() {
+    moduleInstance = GetModuleHandleA(nullptr);
+    band.window = nullptr;
+    return CreateBandWindow(&band) && !ShowWindow(band.window, SW_SHOWNA);
 }
 
 Meter* TestBand::Add(MeterKind kind, const char* key, int index, DWORD interval) {

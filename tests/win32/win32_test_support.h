@@ -33,12 +33,24 @@ std::string RegistryValue(HKEY root, const std::string& key, const char* name);
 // Appends a new meter to a list and returns it.
 Meter* AppendMeter(Meter** head, MeterKind kind, const char* key, int index, DWORD interval);
 
-// A band record with a plain hidden window of its own; the meters are the caller's.
+// A band record in a shell's place: a visible host window of its own class (clipping the band
+// window out of its painting), which is also the band's window until Create makes the real band
+// window in it. The meters are the caller's.
 struct TestBand {
     MeterBand band;
-    TestBand();
+    HWND parent;
+    explicit TestBand(int width = 200, int height = 40);
     ~TestBand();
     Meter* Add(MeterKind kind, const char* key, int index, DWORD interval);
+    // Creates the band window and shows it, as the shell does after SetSite.
+    bool Create();
+    void Tick() {
+        SendMessageA(band.window, WM_TIMER, 1, 0);
+    }
+    void Paint() {
+        InvalidateRect(band.window, nullptr, FALSE);
+        UpdateWindow(band.window);
+    }
 };
 
 // A 32-bit top-down DIB section selected into a memory device context: real pixels to draw into
