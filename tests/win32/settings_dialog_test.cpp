@@ -213,12 +213,16 @@ class SettingsDialog : public testing::Test {
 // in tree order; then the about box and the menu, shot.
 TEST_F(SettingsDialog, ListsSelectsPreviewsAndOkGivesTheTickedCandidatesInTreeOrder) {
     SitedBand band(startingMeters, 400, 40);
+    SitedBand other({{Memory, "Memory\\Load", 0, 1000}}, 400, 40);
     std::vector<void*> previous;
     for (Meter* m = band.Record()->meters; m; m = m->next) {
         previous.push_back(m);
     }
     const ImportSwap watch(BandDll(), "msvcrt.dll", "free", reinterpret_cast<void*>(WatchFree));
     const std::string result = RunSettings(band, [&](HWND dialog) {
+        // Another band of the process asking meanwhile is refused (a second dialog would share
+        // this one's records).
+        band.RunOnHostThread([&] { EXPECT_EQ(other.Invoke(0), S_OK); });
         const std::vector<TreeNode> tree = ReadTree(dialog);
         // The statistics objects after the fixed categories, with names or key names. Not asserted:
         // the script must still end the dialog.
@@ -264,6 +268,7 @@ TEST_F(SettingsDialog, ListsSelectsPreviewsAndOkGivesTheTickedCandidatesInTreeOr
         Select(dialog, Find(tree, "VtTestDisk", "Total"), {1002, 1005, IDOK});
     });
     EXPECT_EQ(result, "0 repaint");
+    EXPECT_EQ(other.Saved(), (std::vector<StoredMeter>{{Memory, "Memory\\Load", 0, 1000}}));
     for (void* m : previous) {
         EXPECT_NE(std::find(freed.begin(), freed.end(), m), freed.end()) << "previous meters freed";
     }
@@ -311,6 +316,7 @@ TEST_F(SettingsDialog, CancelLeavesTheList) {
     });
     EXPECT_EQ(result, "0 nothing to repaint");
     EXPECT_EQ(band.Saved(), startingMeters);
+    EXPECT_NE(band.Record()->timerId, 0u) << "sampling again after the dialog";
 }
 
 // The user removes the band from the taskbar while its dialog is open: the host closes it and
