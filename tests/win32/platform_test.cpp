@@ -1,6 +1,6 @@
-// The shell's stand-in keeps the band's state and writes its screenshot. (The statistics and
-// rsrc32 stand-ins are left to the run command; showing the installed band and its menu is the
-// end-to-end tests' part.)
+// The stand-in for the Windows 98 statistics publishes what the band reads; the shell's stand-in
+// keeps the band's state and writes its screenshot. (Showing the installed band and its menu is
+// the end-to-end tests' part.)
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -13,6 +13,21 @@ namespace {
 
 std::string PlatformFolder() {
     return ProgramFolder() + "..\\..\\platform\\";
+}
+
+TEST(StatisticsProvider, PublishesHostFiguresWithTheirDescriptions) {
+    DeleteStartStat();
+    ASSERT_EQ(RunAndWait("\"" + PlatformFolder() + "statistics_provider.exe\" 2"), 0u);
+    const std::string data = "PerfStats\\StatData";
+    const int usage = atoi(RegistryValue(HKEY_DYN_DATA, data, "KERNEL\\CPUUsage").c_str());
+    const int threads = atoi(RegistryValue(HKEY_DYN_DATA, data, "KERNEL\\Threads").c_str());
+    EXPECT_TRUE(usage <= 100 && threads > 0 && KeyExists(HKEY_DYN_DATA, "PerfStats\\StartStat"));
+    EXPECT_NE(RegistryValue(HKEY_DYN_DATA, data, "VFAT\\BytesRead"), "missing");
+    const std::string enumKey = "System\\CurrentControlSet\\Control\\PerfStats\\Enum\\";
+    EXPECT_EQ(RegistryValue(HKEY_LOCAL_MACHINE, enumKey + "KERNEL\\CPUUsage", "Name") + " " +
+                  RegistryValue(HKEY_LOCAL_MACHINE, enumKey + "VFAT\\BytesRead", "Differentiate") +
+                  " " + RegistryValue(HKEY_LOCAL_MACHINE, enumKey + "KERNEL", "Name"),
+              "プロセッサ使用率 (%) TRUE カーネル");
 }
 
 TEST(BandHost, KeepsTheBandsStateAndWritesAScreenshot) {
