@@ -1,5 +1,5 @@
-// setup.exe as Windows starts it: command lines it refuses and the uninstall entry as stored;
-// texts compared in code page 932.
+// setup.exe as Windows starts it: command lines it refuses, one installer at a time, Cancel, and
+// the uninstall entry as stored; texts compared in code page 932.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -25,6 +25,26 @@ TEST(SetupUiTest, RefusedCommandLinesAndTheStoredEntry) {
         EXPECT_EQ(setup.WaitForExit(), 0u) << mode;
         EXPECT_EQ(TemporaryFileCount(), before) << mode;
     }
+
+    // One installer at a time: a second one is refused while the first runs, and so is the copy
+    // that the uninstall's relaunch starts (the relaunch itself ends at once without looking).
+    // Cancel in the destination dialog then ends the install.
+    WriteFileText(folder.path + "SETUP.DAT", "[Info]\r\nTitle=Veltrim ソフト\r\n[Install]\r\n"
+                                             "DefaultInstallFolder=C:\\\\Veltrim\r\n");
+    SetupProcess setup(setupExe, "");
+    HWND intro = WaitForWindow(setup, "Veltrim ソフトのセットアップ");
+    ASSERT_NE(intro, nullptr);
+    SetupProcess second(setupExe, "");
+    Answer("セットアップエラー", IDOK, "セットアップは２重起動できません");
+    EXPECT_EQ(second.WaitForExit(), 0u);
+    SetupProcess relaunch(setupExe, " /u " + folder.path + "SETUP.DAT");
+    EXPECT_EQ(relaunch.WaitForExit(), 0u) << "the relaunch waits for its copy";
+    Answer("セットアップエラー", IDOK, "セットアップは２重起動できません");
+    Press(intro, IDOK);
+    HWND destination = WaitForWindow(setup, "インストール先の選択");
+    ASSERT_NE(destination, nullptr);
+    Press(destination, IDCANCEL);
+    EXPECT_EQ(setup.WaitForExit(), 0u);
 
     // The uninstall entry as stored, quoted, and as an older install stored it: a program path
     // with blanks, not quoted. Both are in uninstall mode and end with the restart question.
