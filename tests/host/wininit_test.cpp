@@ -11,11 +11,13 @@
 
 namespace {
 
-std::string Rewrite(const std::string& old, const char* to = "C:\\PROG~1\\VT.DLL",
-                    const char* from = "C:\\PROG~1\\_STT1A2B") {
-    std::vector<char> output(WininitCapacity(old.size(), to, from));
+using namespace std::string_literals;
+
+// The rewrite of an old file with the line "NUL=C:\Y".
+std::string Rewrite(const std::string& old) {
+    std::vector<char> output(WininitCapacity(old.size(), "NUL", "C:\\Y"));
     const size_t length =
-        RewriteWininit(old.data(), old.size(), to, from, output.data(), output.size());
+        RewriteWininit(old.data(), old.size(), "NUL", "C:\\Y", output.data(), output.size());
     EXPECT_GT(length, 0u);
     return std::string(output.data(), length);
 }
@@ -40,8 +42,7 @@ TEST(WininitTest, LineGoesUnderTheFirstHeaderOrAtTheEnd) {
         {std::string("x\0y", 3), std::string("x\0y\r\n[rename]\r\nNUL=C:\\Y\r\n", 25)},
     };
     for (const auto& row : rows) {
-        EXPECT_EQ(Rewrite(row.old, "NUL", "C:\\Y"), row.expected)
-            << testing::PrintToString(row.old);
+        EXPECT_EQ(Rewrite(row.old), row.expected) << testing::PrintToString(row.old);
     }
     char output[8];
     EXPECT_EQ(RewriteWininit("", 0, "NUL", "C:\\Y", output, sizeof(output)), 0u) << "too small";
@@ -51,21 +52,19 @@ bool IsLeadCp932(unsigned char byte) {
     return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
 
-// A disk with 8.3 aliases for some names, as FindFirstFileA reports them.
+// A disk with 8.3 aliases for some names, as FindFirstFileA reports them ("" when already 8.3);
+// the paths looked up are noted.
 struct FakeDisk {
-    std::map<std::string, std::string> aliases; // full path -> alias ("" when already 8.3)
-    std::vector<std::string> lookups;
+    std::map<std::string, std::string> aliases;
+    std::string lookups;
 };
 
 bool FakeAlias(void* context, const char* path, char* alias, size_t capacity) {
     FakeDisk& disk = *static_cast<FakeDisk*>(context);
-    disk.lookups.push_back(path);
+    disk.lookups += path + "|"s;
     auto found = disk.aliases.find(path);
-    if (found == disk.aliases.end()) {
-        return false;
-    }
-    snprintf(alias, capacity, "%s", found->second.c_str());
-    return true;
+    return found != disk.aliases.end() &&
+           snprintf(alias, capacity, "%s", found->second.c_str()) >= 0;
 }
 
 // Each component is looked up with the ones before it already shortened, and replaced by its
@@ -103,22 +102,15 @@ TEST(ShortPathTest, ComponentsWithAliasesAreReplacedWithinCapacity) {
         {"C:", 0, nullptr, nullptr},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(std::string(row.path) + " in " + std::to_string(row.capacity));
         disk.lookups.clear();
         std::vector<char> output(row.capacity + 1, '#');
         const bool made =
             ToShortPath(output.data(), row.capacity, row.path, FakeAlias, &disk, IsLeadCp932);
-        EXPECT_EQ(made, row.expected != nullptr);
-        if (made) {
-            EXPECT_STREQ(output.data(), row.expected);
-        }
-        EXPECT_EQ(output[row.capacity], '#') << "written past the capacity";
-        std::string lookups;
-        for (const std::string& lookup : disk.lookups) {
-            lookups += lookup + "|";
-        }
+        EXPECT_STREQ(made ? output.data() : nullptr, row.expected)
+            << row.path << " " << row.capacity;
+        EXPECT_EQ(output[row.capacity], '#') << "written past the capacity: " << row.path;
         if (row.lookups) {
-            EXPECT_EQ(lookups, row.lookups);
+            EXPECT_EQ(disk.lookups, row.lookups) << row.path;
         }
     }
 }
