@@ -42,38 +42,21 @@ bool Append(void* context, const void* data, uint32_t size) {
     return true;
 }
 
-// Whatever loads saves back, at its computed size, to a stream that loads to the same meters.
-void CheckBandState(const uint8_t* data, size_t size) {
+// Whatever loads saves back at its computed size, and that stream loads and saves to the same
+// bytes again.
+std::vector<uint8_t> Resave(const uint8_t* data, size_t size, bool mustLoad) {
     Input input = {data, size, 0};
     BandOptions options = {1, 0};
     Meter* meters = nullptr;
-    LoadBandState(ByteReader{&ReadInput, &input}, &options, &meters);
+    const bool loaded =
+        LoadBandState(ByteReader{&ReadInput, &input}, &options, &meters) == BandStateOk;
     std::vector<uint8_t> saved;
     if (SaveBandState(ByteWriter{&Append, &saved}, options, meters) != BandStateOk ||
-        saved.size() != BandStateSize(meters)) {
-        abort();
-    }
-    Input again = {saved.data(), saved.size(), 0};
-    Meter* reloaded = nullptr;
-    if (LoadBandState(ByteReader{&ReadInput, &again}, &options, &reloaded) != BandStateOk) {
-        abort();
-    }
-    const Meter* b = reloaded;
-    for (const Meter* a = meters; a; a = a->next) {
-        if (!a->key || !a->key[0]) {
-            continue; // left out when saved
-        }
-        if (!b || strcmp(a->key, b->key) != 0 || a->kind != b->kind || a->index != b->index ||
-            a->interval != b->interval) {
-            abort();
-        }
-        b = b->next;
-    }
-    if (b) {
+        saved.size() != BandStateSize(meters) || (mustLoad && !loaded)) {
         abort();
     }
     ReleaseMeters(meters);
-    ReleaseMeters(reloaded);
+    return saved;
 }
 
 // Lookups answer with a value whose length follows the name: empty, fitting or too long.
@@ -142,7 +125,10 @@ void CheckWininit(const uint8_t* data, size_t size, const char* text) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    CheckBandState(data, size);
+    const std::vector<uint8_t> saved = Resave(data, size, false);
+    if (Resave(saved.data(), saved.size(), true) != saved) {
+        abort();
+    }
     if (size == 0) {
         return 0;
     }
