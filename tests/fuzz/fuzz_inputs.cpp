@@ -18,34 +18,34 @@ bool IsLeadCp932(unsigned char byte) {
     return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
 
+// The bytes not read yet.
 struct Input {
     const uint8_t* data;
-    size_t size;
-    size_t position;
+    size_t left;
 };
 
 bool ReadInput(void* context, void* buffer, uint32_t size) {
     Input* input = static_cast<Input*>(context);
-    if (input->size - input->position < size) {
-        input->position = input->size;
+    if (input->left < size) {
         return false;
     }
-    memcpy(buffer, input->data + input->position, size);
-    input->position += size;
+    memcpy(buffer, input->data, size);
+    input->data += size;
+    input->left -= size;
     return true;
 }
 
 bool Append(void* context, const void* data, uint32_t size) {
-    const uint8_t* p = static_cast<const uint8_t*>(data);
-    static_cast<std::vector<uint8_t>*>(context)->insert(
-        static_cast<std::vector<uint8_t>*>(context)->end(), p, p + size);
+    std::vector<uint8_t>* output = static_cast<std::vector<uint8_t>*>(context);
+    output->insert(output->end(), static_cast<const uint8_t*>(data),
+                   static_cast<const uint8_t*>(data) + size);
     return true;
 }
 
 // Whatever loads saves back at its computed size, and that stream loads and saves to the same
 // bytes again.
 std::vector<uint8_t> Resave(const uint8_t* data, size_t size, bool mustLoad) {
-    Input input = {data, size, 0};
+    Input input = {data, size};
     BandOptions options = {1, 0};
     Meter* meters = nullptr;
     const bool loaded =

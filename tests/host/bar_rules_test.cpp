@@ -13,13 +13,9 @@ std::string Rgb(BarColour c) {
 
 TEST(BarGeometry, SegmentCountFromTheWidth) {
     // Below 6 pixels no bar; three pixels a segment after the box's edges.
-    std::string counts;
-    for (int width : {0, 5, 6, 8, 9, 33, 303}) {
-        counts += std::to_string(std::max(BarSegmentCount(width), 0)) + " ";
-    }
-    EXPECT_EQ(counts, "0 0 1 1 2 10 100 ");
-    EXPECT_EQ(std::make_tuple(BarBoxRight(10), BarSegmentLeft(0), BarSegmentLeft(9)),
-              std::make_tuple(33, 2, 29));
+    EXPECT_EQ(std::make_tuple(BarSegmentCount(5) > 0, BarSegmentCount(6), BarSegmentCount(9),
+                              BarSegmentCount(303), BarBoxRight(10), BarSegmentLeft(9)),
+              std::make_tuple(false, 1, 2, 100, 33, 29));
 }
 
 TEST(BarColours, GradientExtrapolationAndHalfStrength) {
@@ -54,12 +50,9 @@ TEST(BarCounts, LitAndPeakCountsWithoutOverflow) {
         {4000000000u, 4000000000u, 4000000000u, 100, 100, 100},
         {3000000000u, 4000000000u, 3600000000u, 100, 75, 90},
         // Small numbers need no halving and truncate.
-        {7, 10, 9, 10, 7, 9},
         {0, 10, 10, 10, 0, 10},
-        {199, 200, 0, 10, 9, 0},
         // Largest values: every segment, no endless halving with a scale of 1.
         {0xFFFFFFFFu, 0xFFFFFFFFu, 0, 333, 333, 0},
-        {1, 1, 1, 50, 50, 50},
         // Nothing lit, so nothing is halved: 100 x 4000000000 would wrap 32 bits to a position
         // of 0 and lose the peak mark at the top of the bar.
         {0, 4000000000u, 4000000000u, 100, 0, 100},

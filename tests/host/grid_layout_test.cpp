@@ -1,4 +1,4 @@
-// The band's grid and font-size rules and the cell rectangles.
+// The band's grid and font-size rules.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -50,24 +50,6 @@ TEST(ChooseGrid, GridsAndFontsForTypicalAndEdgeSizes) {
             }
         }
     }
-}
-
-TEST(GridCells, RowsTouchColumnsAreTwoPixelsApartAndTheLastEndsAtTheEdge) {
-    // Five meters in a 3 x 2 grid of 300 x 24 (the second row's last cell stays unused), three
-    // rows in 50 pixels (16, 17 and 17 high), two columns in 200: (202 * 1 / 2) - 2 = 99.
-    const int grids[][5] = {{5, 3, 2, 300, 24}, {3, 1, 3, 60, 50}, {2, 2, 1, 200, 30}};
-    std::string text;
-    for (const auto& g : grids) {
-        for (int n = 0; n < g[0]; ++n) {
-            const CellRect c = GridCell(n, g[1], g[2], g[3], g[4]);
-            text += "(" + std::to_string(c.left) + "," + std::to_string(c.top) + "," +
-                    std::to_string(c.right) + "," + std::to_string(c.bottom) + ")";
-        }
-        text += "\n";
-    }
-    EXPECT_EQ(text, "(0,0,98,12)(100,0,199,12)(201,0,300,12)(0,12,98,24)(100,12,199,24)\n"
-                    "(0,0,60,16)(0,16,60,33)(0,33,60,50)\n"
-                    "(0,0,99,30)(101,0,200,30)\n");
 }
 
 } // namespace
