@@ -80,8 +80,11 @@ TEST(ShortPathTest, ComponentsWithAliasesAreReplacedWithinCapacity) {
     } rows[] = {
         {"C:\\Program Files\\Veltrim Band\\vt.dll", 260, "C:\\PROGRA~1\\VELTRI~1\\vt.dll"},
         {"C:\\New Folder\\x.txt", 260, "C:\\New Folder\\x.txt"},
+        // A name without a separator, or a drive alone, is copied whole.
+        {"NUL", 4, "NUL"},
         {"ABC\\x", 260, "ABC\\x"}, // the root part ends at its first backslash
         {"C:\\dir\\", 260, "C:\\dir\\"},
+        {"C:", 260, "C:"},
         {"C:\\\x83\x5C\x83\x74\x83\x67\\a", 260, "C:\\SOFUTO~1\\a"},
         {"C:\\*", 260, "C:\\*"},
         // A component that fits only once shortened is refused: it is copied before the lookup.
