@@ -13,47 +13,33 @@ std::string Rgb(BarColour c) {
 
 TEST(BarGeometry, SegmentCountFromTheWidth) {
     // Below 6 pixels no bar; three pixels a segment after the box's edges.
-    std::string counts;
-    for (int width : {0, 2, 5, 6, 8, 9, 33, 303}) {
-        counts += std::to_string(std::max(BarSegmentCount(width), 0)) + " ";
+    EXPECT_EQ(std::make_tuple(BarSegmentCount(5) > 0, BarSegmentCount(6), BarSegmentCount(9),
+                              BarSegmentCount(303), BarBoxRight(10), BarSegmentLeft(9)),
+              std::make_tuple(false, 1, 2, 100, 33, 29));
+}
+
+TEST(BarColours, GradientExtrapolationAndHalfStrength) {
+    // Position, segments (u), colour. u = 10: half = 5; (16*4+240)/5, (255*4+240)/5, 64/5 at 1;
+    // the peak colour of the last one. u = 1: half is at least 1, so position 1 is already the
+    // orange stop and 2 lies past it; at 3 red 240*-1 + 255*2 = 270 stays 255, green
+    // 240*-1 + 120*2 = 0. The bright peak of the last segment of an odd u sits one past
+    // 2 x half: it must stay bright, not wrap to near black: u = 11, half = 5: red
+    // (240*-1 + 255*6) / 5 = 258; green (240*-1 + 120*6) / 5 = 96. A negative channel stops at
+    // 0: u = 2, position 5: green (240*-3 + 120*4) / 1 = -240.
+    const struct {
+        int position, segments;
+        const char* rgb;
+    } rows[] = {{0, 10, "16,255,16"}, {1, 10, "60,252,12"},  {5, 10, "240,240,0"},
+                {9, 10, "252,144,0"}, {10, 10, "255,120,0"}, {1, 1, "240,240,0"},
+                {2, 1, "255,120,0"},  {3, 1, "255,0,0"},     {11, 11, "255,96,0"},
+                {5, 5, "255,60,0"},   {5, 2, "255,0,0"}};
+    for (const auto& r : rows) {
+        EXPECT_EQ(Rgb(BarGradientColour(r.position, r.segments)), r.rgb)
+            << r.position << " of " << r.segments;
     }
-    EXPECT_EQ(counts, "0 0 0 1 1 2 10 100 ");
-    EXPECT_EQ(BarBoxRight(10), 33);
-    EXPECT_EQ(BarSegmentLeft(0), 2);
-    EXPECT_EQ(BarSegmentLeft(9), 29);
+    EXPECT_EQ(Rgb(HalfStrength({255, 121, 1})) + " " + Rgb(HalfStrength({1, 121, 255})),
+              "127,60,0 0,60,127");
 }
-
-TEST(BarColours, GradientOfTenSegments) {
-    // W = 33: u = 10, half = 5.
-    EXPECT_EQ(Rgb(BarGradientColour(0, 10)), "16,255,16");
-    EXPECT_EQ(Rgb(BarGradientColour(1, 10)), "60,252,12"); // (16*4+240)/5, (255*4+240)/5, 64/5
-    EXPECT_EQ(Rgb(BarGradientColour(5, 10)), "240,240,0");
-    EXPECT_EQ(Rgb(BarGradientColour(9, 10)), "252,144,0");
-    EXPECT_EQ(Rgb(BarGradientColour(10, 10)), "255,120,0") << "the peak colour of the last one";
-}
-
-TEST(BarColours, PastTheLastStopTheLinesExtrapolateWithinTheChannelRange) {
-    // u = 1: half is at least 1, so position 1 is already the orange stop and 2 lies past it.
-    EXPECT_EQ(Rgb(BarGradientColour(0, 1)), "16,255,16");
-    EXPECT_EQ(Rgb(BarGradientColour(1, 1)), "240,240,0");
-    EXPECT_EQ(Rgb(BarGradientColour(2, 1)), "255,120,0");
-    // Position 3: red 240*-1 + 255*2 = 270 stays 255; green 240*-1 + 120*2 = 0.
-    EXPECT_EQ(Rgb(BarGradientColour(3, 1)), "255,0,0");
-    // The bright peak of the last segment of an odd u sits one past 2 x half: it must stay
-    // bright, not wrap to near black.
-    // u = 11, half = 5: red (240*-1 + 255*6) / 5 = 258; green (240*-1 + 120*6) / 5 = 96.
-    EXPECT_EQ(Rgb(BarGradientColour(11, 11)), "255,96,0");
-    EXPECT_EQ(Rgb(BarGradientColour(5, 5)), "255,60,0");
-    // A negative channel stops at 0: u = 2, position 5: green (240*-3 + 120*4) / 1 = -240.
-    EXPECT_EQ(BarGradientColour(5, 2).green, 0);
-}
-
-TEST(BarColours, HalfStrengthTruncates) {
-    EXPECT_EQ(Rgb(HalfStrength({255, 121, 1})), "127,60,0");
-    EXPECT_EQ(Rgb(HalfStrength({16, 255, 16})), "8,127,8");
-    EXPECT_EQ(Rgb(HalfStrength({1, 121, 255})), "0,60,127");
-}
-
 TEST(BarCounts, LitAndPeakCountsWithoutOverflow) {
     const struct {
         uint32_t value, scale, peak, segments, lit, peakLit;
@@ -64,12 +50,9 @@ TEST(BarCounts, LitAndPeakCountsWithoutOverflow) {
         {4000000000u, 4000000000u, 4000000000u, 100, 100, 100},
         {3000000000u, 4000000000u, 3600000000u, 100, 75, 90},
         // Small numbers need no halving and truncate.
-        {7, 10, 9, 10, 7, 9},
         {0, 10, 10, 10, 0, 10},
-        {199, 200, 0, 10, 9, 0},
         // Largest values: every segment, no endless halving with a scale of 1.
         {0xFFFFFFFFu, 0xFFFFFFFFu, 0, 333, 333, 0},
-        {1, 1, 1, 50, 50, 50},
         // Nothing lit, so nothing is halved: 100 x 4000000000 would wrap 32 bits to a position
         // of 0 and lose the peak mark at the top of the bar.
         {0, 4000000000u, 4000000000u, 100, 0, 100},

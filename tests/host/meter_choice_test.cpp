@@ -9,124 +9,82 @@
 
 namespace {
 
-Meter* NewMeter(const char* key, uint32_t interval, Meter* next) {
-    Meter* meter = CreateMeter();
-    meter->key = CopyText(key);
-    meter->interval = interval;
-    meter->next = next;
-    return meter;
-}
-
-// A choice's setting in one line.
-std::string Setting(const MeterChoice* c) {
-    return std::to_string(c->kind) + " " + c->key + " index " + std::to_string(c->index) +
-           (c->enabled ? " on " : " off ") + std::to_string(c->interval) + " scale " +
-           std::to_string(c->scale) + " " +
-           std::to_string(c->value + c->peak + c->peakHold + c->lastRaw);
-}
-
-TEST(MeterChoice, NewRecordsTheBandsSettingByExactKeyAndRadios) {
+TEST(MeterChoice, NewRecordsTheBandsSettingByExactKey) {
     MeterChoice* choice = CreateMeterChoice(Drive, "C:\\");
     ASSERT_NE(choice, nullptr);
-    EXPECT_EQ(Setting(choice), std::to_string(Drive) + " C:\\ index -1 off 1000 scale 1 0");
+    EXPECT_EQ(std::make_tuple(choice->kind, std::string(choice->key), choice->index,
+                              choice->enabled, choice->interval, choice->scale),
+              std::make_tuple(Drive, std::string("C:\\"), -1, 0, 1000u, 1u));
 
-    // The first of two equal keys wins; letter case must match; a keyless meter is passed over.
-    Meter* list = NewMeter("Drive\\C:\\", 3000, NewMeter("Drive\\C:\\", 500, nullptr));
-    Meter* keyless = CreateMeter();
-    keyless->next = list;
-    EXPECT_EQ(LookupMeterByKey(keyless, "Drive\\C:\\"), list);
-    EXPECT_EQ(LookupMeterByKey(keyless, "drive\\c:\\"), nullptr);
+    // The first of two equal keys wins; letter case must match; a keyless meter is passed over;
+    // a key that could not be built changes nothing.
+    Meter* list = nullptr;
+    for (uint32_t interval : {500u, 3000u, 0u}) {
+        Meter* meter = CreateMeter();
+        meter->key = interval ? CopyText("Drive\\C:\\") : nullptr;
+        meter->interval = interval;
+        meter->next = list;
+        list = meter;
+    }
     EXPECT_EQ(LookupMeterByKey(nullptr, "Drive\\C:\\"), nullptr);
-    TakeMeterSetting(choice, keyless, "Drive\\c:\\");
-    EXPECT_EQ(choice->enabled, 0);
-    EXPECT_EQ(choice->interval, 1000u);
-    TakeMeterSetting(choice, keyless, "Drive\\C:\\");
-    EXPECT_EQ(choice->enabled, 1);
-    EXPECT_EQ(choice->interval, 3000u);
-    TakeMeterSetting(choice, keyless, nullptr); // a key that could not be built changes nothing
-    EXPECT_EQ(choice->interval, 3000u);
-
-    for (auto parts : {std::make_pair("Memory", "Load"), std::make_pair("", "")}) {
-        char* key = JoinKey(parts.first, parts.second);
-        EXPECT_EQ(std::string(key), std::string(parts.first) + "\\" + parts.second);
-        free(key);
-    }
-    ReleaseMeters(keyless);
+    TakeMeterSetting(choice, list, "Drive\\c:\\");
+    EXPECT_EQ(std::make_pair(choice->enabled, choice->interval), std::make_pair(0, 1000u));
+    TakeMeterSetting(choice, list, "Drive\\C:\\");
+    TakeMeterSetting(choice, list, nullptr);
+    EXPECT_EQ(std::make_pair(choice->enabled, choice->interval), std::make_pair(1, 3000u));
+    char* key = JoinKey("Memory", "Load");
+    EXPECT_STREQ(key, "Memory\\Load");
+    free(key);
+    ReleaseMeters(list);
     ReleaseMeterChoice(choice);
-    ReleaseMeterChoice(nullptr);
-
-    // Other intervals than the three of the radio buttons show as one second.
-    std::string radios;
-    for (uint32_t interval : {500, 1000, 3000, 0, 2000, 501}) {
-        radios += std::to_string(RadioOfInterval(interval) - HalfSecondRadio) + " ";
-    }
-    EXPECT_EQ(radios, "0 1 2 1 1 1 ") << "offsets from the half-second button";
 }
 
 TEST(PreviewSample, DifferentiatedCounterStartsAtZeroAndWraps) {
     MeterChoice choice = {};
     EXPECT_EQ(DifferentiateChoice(&choice, 5000, 4000000000u), 0u) << "first reading";
-    EXPECT_EQ(choice.lastRaw, 5000u);
-    EXPECT_EQ(DifferentiateChoice(&choice, 5300, 3000), 100u);
     EXPECT_EQ(DifferentiateChoice(&choice, 5300, 0), 0u) << "no time passed: no division";
-    EXPECT_EQ(choice.lastRaw, 5300u);
-
     // A counter that wraps keeps counting forward in 32-bit arithmetic.
-    choice.lastRaw = 0xFFFFFFF0u;
-    EXPECT_EQ(DifferentiateChoice(&choice, 0x10, 1000), 0x20u);
-    // raw x 1000 itself wraps: the result is that of the unsigned 32-bit formula.
-    choice.lastRaw = 1;
-    const uint32_t expected = (5000000u * 1000u - 1u * 1000u) / 500u;
-    EXPECT_EQ(DifferentiateChoice(&choice, 5000000, 500), expected);
+    EXPECT_EQ(DifferentiateChoice(&choice, 0x10, 3000), (0x10 - 5300u) * 1000u / 3000u);
 }
 
-TEST(PreviewPeak, HeldForTenTicksThenFallsByThreeSegments) {
+TEST(PreviewPeak, HeldForTenTicksThenFallsByThreeSegmentsOrOneAndNotBelowZero) {
     MeterChoice choice = {};
     choice.scale = 1000;
     NotePreviewValue(&choice, 600);
-    EXPECT_EQ(choice.value, 600u);
-    EXPECT_EQ(choice.peak, 600u);
-    EXPECT_EQ(choice.peakHold, 10u);
-    // Drawn at its height on the tick that sets it and on the nine after it.
-    for (int tick = 0; tick < 9; ++tick) {
+    EXPECT_EQ(std::make_tuple(choice.value, choice.peak, choice.peakHold),
+              std::make_tuple(600u, 600u, 10u));
+    // Drawn at its height on the tick that sets it and on the nine after it, then falls by
+    // 3 x (1000 / 100) a tick.
+    std::string peaks;
+    for (int tick = 0; tick < 11; ++tick) {
         LetPreviewPeakFall(&choice, 100);
-        EXPECT_EQ(choice.peak, 600u) << tick;
         NotePreviewValue(&choice, 10);
+        peaks += std::to_string(choice.peak) + " ";
     }
-    LetPreviewPeakFall(&choice, 100); // the hold runs out: 3 x (1000 / 100)
-    EXPECT_EQ(choice.peak, 570u);
-    NotePreviewValue(&choice, 10);
-    LetPreviewPeakFall(&choice, 100);
-    EXPECT_EQ(choice.peak, 540u);
-
-    // A value that reaches the peak refreshes the hold; the peak never goes below the value.
+    EXPECT_EQ(peaks, "600 600 600 600 600 600 600 600 600 570 540 ");
+    // A value that reaches the peak refreshes the hold.
     NotePreviewValue(&choice, 540);
-    EXPECT_EQ(choice.peakHold, 10u);
-    EXPECT_EQ(choice.peak, 540u);
-}
+    EXPECT_EQ(std::make_pair(choice.peak, choice.peakHold), std::make_pair(540u, 10u));
 
-TEST(PreviewPeak, SmallScalesFallByOneAndNothingWrapsBelowZero) {
-    MeterChoice choice = {};
-    choice.scale = 50; // below the bar width: 3 x 0 becomes 1
-    choice.peak = 2;
-    LetPreviewPeakFall(&choice, 124);
-    EXPECT_EQ(choice.peak, 1u);
-    LetPreviewPeakFall(&choice, 124);
-    LetPreviewPeakFall(&choice, 124);
-    EXPECT_EQ(choice.peak, 0u);
-
-    choice.scale = 0xFFFFFFFFu; // a huge scale over a zero-width bar
-    choice.peak = 7;
-    LetPreviewPeakFall(&choice, 0);
-    EXPECT_EQ(choice.peak, 0u);
-    choice.scale = 3000;
-    choice.peak = 1000;
-    LetPreviewPeakFall(&choice, -5);
-    EXPECT_EQ(choice.peak, 0u) << "a negative width counts as one pixel";
-    choice.scale = 0xF0000000u; // three pixels' worth still fits in 32 bits: no clamp
-    choice.peak = 0xF0000001u;
-    LetPreviewPeakFall(&choice, 3);
-    EXPECT_EQ(choice.peak, 1u);
+    // Scale, width, peak before and after one fall: a scale below the width falls by 1; a huge
+    // scale over a zero-width bar or a negative width (one pixel) stops at 0; three pixels'
+    // worth of a scale near 2^32 fits in 32 bits: no clamp.
+    const struct {
+        uint32_t scale;
+        int width;
+        uint32_t peak, after;
+    } falls[] = {{50, 124, 2, 1},
+                 {50, 124, 0, 0},
+                 {0xFFFFFFFFu, 0, 7, 0},
+                 {3000, -5, 1000, 0},
+                 {0xF0000000u, 3, 0xF0000001u, 1}};
+    for (const auto& f : falls) {
+        choice.scale = f.scale;
+        choice.peak = f.peak;
+        choice.peakHold = 0;
+        LetPreviewPeakFall(&choice, f.width);
+        EXPECT_EQ(choice.peak, f.after) << f.scale << " over " << f.width;
+    }
 }
 
 } // namespace
