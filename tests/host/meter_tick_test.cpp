@@ -179,4 +179,21 @@ TEST(UpdateMeters, HideInvalidLeavesAndRejoinsTheGrid) {
     EXPECT_EQ(m->visible, 1);
 }
 
+// GetTickCount wraps after 49.7 days: the schedule and the quiet minute go on across it.
+TEST(UpdateMeters, ScheduleAndQuietMinuteAcrossTheClockWrap) {
+    const uint32_t start = 0xFFFFEE08u; // wraps 4.6 s in
+    Timeline t(1, 1000, start);
+    t.values[0] = 900;
+    t.Tick();
+    t.values[0] = 100;
+    t.RunUntil(start + 4100);
+    t.values[0] = 150;
+    t.Tick(); // the next sample is due after the wrap
+    EXPECT_EQ(t.meters[0]->value, 100u);
+    t.RunUntil(start + 60000);
+    EXPECT_EQ(std::make_pair(t.meters[0]->value, t.meters[0]->scale), std::make_pair(150u, 900u));
+    t.Tick();
+    EXPECT_EQ(t.meters[0]->scale, 200u);
+}
+
 } // namespace
