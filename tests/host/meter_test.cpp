@@ -25,12 +25,15 @@ TEST(MeterRecord, NewRecordDefaultsListReleaseAndTexts) {
     EXPECT_STREQ(DriveRootOfKey(head->next->key), "C:\\");
     ReleaseMeters(head);
 
-    // Labels of the tables by index, none outside them (the memory labels in code page 932);
-    // the registry's "true" in any case.
-    EXPECT_STREQ(ResourceLabel(2), "USER");
-    EXPECT_STREQ(MemoryLabel(3), "空き仮想メモリー");
-    EXPECT_EQ(std::make_tuple(ResourceLabel(3), MemoryLabel(4), MemoryLabel(-1)),
-              std::make_tuple(nullptr, nullptr, nullptr));
+    // Labels of the tables by index from -1 to one past each end, none outside them (the memory
+    // labels in code page 932); the registry's "true" in any case.
+    std::string labels;
+    for (int32_t i = -1; i <= 4; ++i) {
+        labels += std::string(ResourceLabel(i) ? ResourceLabel(i) : "-") + "/" +
+                  (MemoryLabel(i) ? MemoryLabel(i) : "-") + " ";
+    }
+    EXPECT_EQ(labels, "-/- SYSTEM/使用中メモリ (%) GDI/空き物理メモリー USER/空きページファイル "
+                      "-/空き仮想メモリー -/- ");
     EXPECT_EQ(std::string() + DriveRootOfKey("Drive\\") + DriveRootOfKey("Dri"), "");
     EXPECT_TRUE(IsTrueText("tRuE"));
     EXPECT_FALSE(IsTrueText("TRUE ") || IsTrueText("TRU"));

@@ -80,6 +80,7 @@ TEST(UpdateMeters, JumpSetsExactScaleThenDropsAfterQuietMinuteTenSecondsLaterAnd
     t.RunUntil(160000);
     EXPECT_EQ(m->scale, 730u);
     EXPECT_FALSE(t.Tick().eraseBackground) << "159.9 s: not yet";
+    m->peak = m->peakHold = 600; // a peak held over the drop
     t.RunUntil(161000);
     EXPECT_TRUE(t.Tick().eraseBackground);
     // The old peak is dropped with the old scale and the same sample raises a new one.
@@ -133,13 +134,17 @@ TEST(UpdateMeters, PeakHeldNineTicksThenFallsBySegmentSteps) {
     EXPECT_EQ(m->peak, before - 2);
     EXPECT_EQ(t.changes, "0:4 ") << "only the peak moved";
 
-    // A value that reaches the peak holds it again: sampled every tick, it never falls.
+    // A value that reaches the peak holds it again: sampled every tick, it never falls. The
+    // ticks after the rise report only the blink's phase, where the scale text hides and shows.
     Timeline every(1, 0, 50000);
     every.values[0] = 1000;
-    for (int tick = 0; tick < 12; ++tick) {
+    std::string reported;
+    for (int tick = 0; tick < 52; ++tick) {
         every.Tick();
         ASSERT_EQ(every.meters[0]->peak, 1000u) << tick;
+        reported += every.changes.empty() ? "" : std::to_string(tick) + "@" + every.changes;
     }
+    EXPECT_EQ(reported, "0@0:15 5@0:8 10@0:8 15@0:8 20@0:8 25@0:8 30@0:8 35@0:8 40@0:8 45@0:8 ");
 }
 
 TEST(UpdateMeters, HideInvalidLeavesAndRejoinsTheGrid) {
@@ -183,6 +188,8 @@ TEST(UpdateMeters, HideInvalidLeavesAndRejoinsTheGrid) {
 TEST(UpdateMeters, ScheduleAndQuietMinuteAcrossTheClockWrap) {
     const uint32_t start = 0xFFFFEE08u; // wraps 4.6 s in
     Timeline t(1, 1000, start);
+    t.input.animate = false; // without animation the drop leaves the (held) peak
+    t.meters[0]->peak = t.meters[0]->peakHold = 1000;
     t.values[0] = 900;
     t.Tick();
     t.values[0] = 100;
@@ -193,7 +200,7 @@ TEST(UpdateMeters, ScheduleAndQuietMinuteAcrossTheClockWrap) {
     t.RunUntil(start + 60000);
     EXPECT_EQ(std::make_pair(t.meters[0]->value, t.meters[0]->scale), std::make_pair(150u, 900u));
     t.Tick();
-    EXPECT_EQ(t.meters[0]->scale, 200u);
+    EXPECT_EQ(std::make_pair(t.meters[0]->scale, t.meters[0]->peak), std::make_pair(200u, 1000u));
 }
 
 } // namespace

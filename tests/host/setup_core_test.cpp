@@ -55,6 +55,7 @@ TEST(ExpandText, EscapesKeywordsEnvironmentDoubleByteCharactersAndCapacity) {
     platform.environment = {{"TEMP", "C:\\TEMP"},
                             {"FITS", std::string(259, 'f')},
                             {"LONG", std::string(260, 'l')},
+                            {std::string(259, 'n'), "N"},
                             {"\x83\x5C", "value"}};
     // 0x83 0x5C is "ソ": its trail byte is a backslash and must not escape the next byte.
     const struct {
@@ -66,14 +67,17 @@ TEST(ExpandText, EscapesKeywordsEnvironmentDoubleByteCharactersAndCapacity) {
         // A backslash with nothing after it stays (a folder written with a trailing separator).
         {"C:\\\\dir\\", "C:\\dir\\"},
         // Keywords in any case never reach the environment; the install folder, while a run has
-        // not set it, falls back to the environment, as does any other name.
+        // not set it, falls back to the environment, as does any other name, a keyword's prefix
+        // or a name that runs past one included.
         {"%WinSys%|%PROGRAM%", "C:\\WINDOWS\\SYSTEM|C:\\Program Files"},
         {"%TEMP%\\\\x|%setup%|a%NOSUCH%b", "C:\\TEMP\\x||ab [TEMP] [setup] [NOSUCH]"},
+        {"%setu%%SetupX%%WINSY%%programs%", " [setu] [SetupX] [WINSY] [programs]"},
         // Percent signs without a group; the environment is not asked for an empty name.
         {"a%%b%%%", "ab%"},
         // Overlong values are dropped; a name too long for a path is not looked up.
         {"<%LONG%><%FITS%>", "<><" + std::string(259, 'f') + "> [LONG] [FITS]"},
-        {"%" + std::string(300, 'n') + "%x", "x"},
+        {"%" + std::string(259, 'n') + "%%" + std::string(260, 'n') + "%x",
+         "Nx [" + std::string(259, 'n') + "]"},
         // Double-byte characters move as a unit, in text, in names and after an escape; a lead
         // byte with nothing after it is dropped rather than glued onto later text.
         {"C:\\\\\x83\x5C\\\\vt.dll", "C:\\\x83\x5C\\vt.dll"},
@@ -89,13 +93,17 @@ TEST(ExpandText, EscapesKeywordsEnvironmentDoubleByteCharactersAndCapacity) {
     platform.folders[ExpandSystemFolder] = std::string(300, 's');
     EXPECT_EQ(Expand(platform, "%Setup%<%winsys%>"), "D:\\Veltrim<>");
 
-    // Text, the capacity it needs; one byte less fails. "x" and the 10 bytes of the install
-    // folder and the terminator take 12.
+    // Text, the capacity it needs; any less fails, whichever form the output fills up in. "x"
+    // and the 10 bytes of the install folder and the terminator take 12.
     const std::pair<const char*, size_t> fits[] = {
-        {"abc", 4}, {"a\\nb", 4}, {"x%setup%", 12}, {"", 1}, {"\x83\x5C", 3}};
+        {"abc", 4},      {"a\\n", 3},       {"x%setup%", 12}, {"", 1},
+        {"\x83\x5C", 3}, {"\\\x83\x5C", 3}, {"a%TEMP%", 9},   {"a\\", 3}};
     for (const auto& row : fits) {
-        EXPECT_NE(Expand(platform, row.first, row.second), "<failed>") << row.first;
-        EXPECT_EQ(Expand(platform, row.first, row.second - 1), "<failed>") << row.first;
+        for (size_t capacity = 0; capacity <= row.second; ++capacity) {
+            EXPECT_EQ(Expand(platform, row.first, capacity).rfind("<failed>", 0) == 0,
+                      capacity < row.second)
+                << row.first << " in " << capacity;
+        }
     }
 }
 
@@ -108,9 +116,13 @@ TEST(EnvironmentBlockTest, VariablesByNameInAnyAsciiCase) {
         const char* name;
         size_t capacity;
         std::string expected;
-    } rows[] = {{"temp", 8, "7:C:\\TEMP"},      {"PATH", 260, "10:C:\\WINDOWS"},
-                {"名前", 260, "10:ソフト表示"}, {"TEMP", 7, "8:untouched"},
-                {"EMPTY", 260, "0:"},           {"=C:", 260, "0:"}};
+    } rows[] = {{"temp", 8, "7:C:\\TEMP"},
+                {"PATH", 260, "10:C:\\WINDOWS"},
+                {"名前", 260, "10:ソフト表示"},
+                {"TEMP", 7, "8:untouched"},
+                {"EMPTY", 260, "0:"},
+                {"=C:", 260, "0:"},
+                {"", 260, "0:"}};
     for (const auto& row : rows) {
         char value[PathCapacity] = "untouched";
         const size_t length =
@@ -172,13 +184,19 @@ std::vector<std::string> Lines(const std::string& bytes, size_t fetched) {
 }
 
 TEST(ListSectionTest, LinesFileLinesAndWholeLines) {
-    const std::string section = "a=b\0ソ\\=c\0*C:\\dir\\\0"s;
+    const std::string section = "a=b\0*C:\\dir\\\0ソ\\=c\0"s;
     EXPECT_EQ(Lines(section, section.size()),
-              (std::vector<std::string>{"a=b", "ソ\\=c", "*C:\\dir\\"}));
-    // The reader's signal for a section that did not fit: nothing of it is used. A last line
-    // without its zero inside the fetched bytes is not read past.
-    EXPECT_TRUE(Lines(section, ListSectionCutOff).empty());
-    EXPECT_EQ(Lines(section, section.size() - 1), (std::vector<std::string>{"a=b", "ソ\\=c"}));
+              (std::vector<std::string>{"a=b", "*C:\\dir\\", "ソ\\=c"}));
+    // A last line without its zero inside the fetched bytes, or cut inside a double-byte
+    // character, is not read past.
+    for (size_t cut : {section.size() - 1, section.size() - 5}) {
+        EXPECT_EQ(Lines(section, cut), (std::vector<std::string>{"a=b", "*C:\\dir\\"})) << cut;
+    }
+    // A line that fills the section up to the reader's signal for one that did not fit, of
+    // which nothing is used.
+    const std::string longest(ListSectionCutOff - 2, 'l');
+    EXPECT_EQ(Lines(longest, longest.size() + 1), std::vector<std::string>{longest});
+    EXPECT_TRUE(Lines(longest + "l", ListSectionCutOff).empty());
 
     const std::string side259(259, 's');
     const struct {

@@ -72,6 +72,8 @@ TEST(ShortPathTest, ComponentsWithAliasesAreReplacedWithinCapacity) {
         {"C:\\PROGRA~1\\VELTRI~1\\vt.dll", ""},
         {"C:\\\x83\x5C\x83\x74\x83\x67", "SOFUTO~1"}, // 0x83 0x5C is one character
         {"C:\\*", "WRONG"},
+        {"C:\\a\\", "WRONG"},
+        {"\\\\\x83\x5C\x83\x74", "WRONG"},
         {"ABC", "WRONG"}};
     const struct {
         const char* path;
@@ -86,11 +88,16 @@ TEST(ShortPathTest, ComponentsWithAliasesAreReplacedWithinCapacity) {
         {"C:\\dir\\", 260, "C:\\dir\\"},
         {"C:", 260, "C:"},
         {"C:\\\x83\x5C\x83\x74\x83\x67\\a", 260, "C:\\SOFUTO~1\\a"},
+        // The trail byte 0x5C of a server's name ends no root part; an empty component is not
+        // looked up.
+        {"\\\\\x83\x5C\x83\x74\\a", 260, "\\\\\x83\x5C\x83\x74\\a"},
+        {"C:\\a\\\\b", 260, "C:\\a\\\\b"},
         {"C:\\*", 260, "C:\\*"},
         // A component that fits only once shortened is refused: it is copied before the lookup.
         {"C:\\Program Files", 12, nullptr},
         {"C:\\Program Files", 17, "C:\\PROGRA~1"},
         {"C:\\abc\\def", 10, nullptr},
+        {"C:\\abc\\def", 7, nullptr},
         {"C:\\abc\\def", 11, "C:\\abc\\def"},
         {"NUL", 3, nullptr},
         {"C:", 0, nullptr},
