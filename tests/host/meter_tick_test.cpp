@@ -48,7 +48,9 @@ struct Timeline {
             std::to_string(position) + ":" + std::to_string(bits) + " ";
     }
 
-    MeterTickEffects Tick() {
+    // One tick, after ticking until the clock reads `at` when one is given.
+    MeterTickEffects Tick(uint32_t at = 0) {
+        RunUntil(at ? at : input.now);
         changes.clear();
         const MeterTickEffects effects = RunMeterTick(head, input);
         input.now += 100;
@@ -81,8 +83,7 @@ TEST(UpdateMeters, JumpSetsExactScaleThenDropsAfterQuietMinuteTenSecondsLaterAnd
     EXPECT_EQ(m->scale, 730u);
     EXPECT_FALSE(t.Tick().eraseBackground) << "159.9 s: not yet";
     m->peak = m->peakHold = 600; // a peak held over the drop
-    t.RunUntil(161000);
-    EXPECT_TRUE(t.Tick().eraseBackground);
+    EXPECT_TRUE(t.Tick(161000).eraseBackground);
     // The old peak is dropped with the old scale and the same sample raises a new one.
     EXPECT_EQ(State(m), "value 243 scale 500 peak 243 hold 9 blink 49 high 111000");
 
@@ -118,11 +119,8 @@ TEST(UpdateMeters, PeakHeldNineTicksThenFallsBySegmentSteps) {
 
     // A lower sample does not raise the peak; a higher one holds it again.
     t.values[0] = 100;
-    t.RunUntil(53000);
-    t.Tick();
-    EXPECT_EQ(m->value, 100u);
-    EXPECT_LT(m->peak, 940u);
-    EXPECT_GT(m->peak, 100u);
+    t.Tick(53000);
+    EXPECT_TRUE(m->value == 100 && m->peak < 940 && m->peak > 100) << State(m);
 
     // Width 0, or a scale smaller than the width, falls one unit a tick.
     t.input.clientWidth = 0;
@@ -161,21 +159,15 @@ TEST(UpdateMeters, HideInvalidLeavesAndRejoinsTheGrid) {
     EXPECT_TRUE(left.layoutChanged && left.eraseBackground) << "left with no scale change";
 
     t.values[0] = 0;
-    t.RunUntil(159000);
-    EXPECT_FALSE(t.Tick().layoutChanged);
-    EXPECT_EQ(m->visible, 1);
-    t.RunUntil(160000);
-    MeterTickEffects gone = t.Tick();
-    EXPECT_TRUE(gone.layoutChanged && gone.eraseBackground);
-    EXPECT_EQ(m->visible, 0);
-    t.RunUntil(161000);
-    EXPECT_FALSE(t.Tick().layoutChanged) << "already out: no change to report";
+    EXPECT_FALSE(t.Tick(159000).layoutChanged || !m->visible);
+    const MeterTickEffects gone = t.Tick(160000);
+    EXPECT_TRUE(gone.layoutChanged && gone.eraseBackground && !m->visible);
+    EXPECT_FALSE(t.Tick(161000).layoutChanged) << "already out: no change to report";
 
     t.RunUntil(170000);
     t.values[0] = 3;
     EXPECT_TRUE(t.Tick().layoutChanged);
-    EXPECT_EQ(m->visible, 1);
-    EXPECT_EQ(m->lastNonZeroTick, 170000u);
+    EXPECT_EQ(std::make_pair(m->visible, m->lastNonZeroTick), std::make_pair(1, 170000u));
 
     // With the option off, visibility is left alone.
     t.input.hideInvalid = false;
