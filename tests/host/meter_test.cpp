@@ -12,10 +12,9 @@ namespace {
 TEST(MeterRecord, NewRecordDefaultsListReleaseAndTexts) {
     Meter* head = CreateMeter();
     ASSERT_NE(head, nullptr);
-    Meter expected = {};
-    expected.kind = MeterKindNone;
-    expected.index = -1;
-    expected.visible = 1;
+    // Static, so that its padding is zero too.
+    static const Meter expected = {
+        nullptr, MeterKindNone, nullptr, -1, nullptr, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
     EXPECT_EQ(memcmp(head, &expected, sizeof(Meter)), 0) << "zeroed, kind and index -1, visible";
 
     // A list with owned strings goes in one call (the leak checker holds us to it).

@@ -82,7 +82,7 @@ TEST(ExpandText, EscapesKeywordsEnvironmentDoubleByteCharactersAndCapacity) {
         // byte with nothing after it is dropped rather than glued onto later text.
         {"C:\\\\\x83\x5C\\\\vt.dll", "C:\\\x83\x5C\\vt.dll"},
         {"%\x83\x5C%|%\x83\x5C%%", "value|value% [\x83\x5C] [\x83\x5C]"},
-        {"\\\x83\x5Cx", "\x83\x5Cx"},
+        {"\\\x83\x5Cx\\\x83\x83", "\x83\x5Cx\x83\x83"},
         {"ab\x83", "ab"},
         {"%\x83", "%"},
     };
