@@ -93,6 +93,7 @@ TEST(ShortPathTest, ComponentsWithAliasesAreReplacedWithinCapacity) {
         {"\\\\\x83\x5Cs\\Long Name", 260, "\\\\\x83\x5Cs\\LONGNA~1"},
         {"C:\\a\\\\b", 260, "C:\\a\\\\b"},
         {"C:\\a\x83", 260, "C:\\a\x83"},
+        {"C:\x83", 260, "C:\x83"},
         {"C:\\*", 260, "C:\\*"},
         // A component that fits only once shortened is refused: it is copied before the lookup.
         {"C:\\Program Files", 12, nullptr},
