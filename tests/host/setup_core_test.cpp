@@ -141,25 +141,30 @@ TEST(UninstallKeyTest, NamesOnlyTheProductsOwnKey) {
 }
 
 TEST(SetupCommandTest, ProgramNameQuotedOrNot) {
-    // The program's own path, long and short, as the start-up reads it.
+    // The program's own path, long and short, as the start-up reads it. Each line gives the
+    // arguments, then the mode and the script path read from them: only the first two characters
+    // count, the third is skipped unseen.
     const char* const own[] = {"C:\\Program Files\\Veltrim ソア\\setup.bin",
                                "C:\\PROGRA~1\\VELTRI~1\\SETUP.BIN"};
     const std::pair<const char*, const char*> rows[] = {
-        {"\"C:\\Program Files\\setup.exe\" /U x", " /U x"},
-        {"  setup.exe /u", " /u"},
-        {"\"unterminated", ""},
+        {"\"C:\\Program Files\\setup.exe\" /U x", " /U x|2x"},
+        {"  setup.exe /u", " /u|1"},
+        {"\"unterminated", "|0"},
         // An unquoted entry with blanks in its folder: exactly the own path is skipped, in either
         // form and ASCII case; a double-byte character (trail byte 0x5C, or "A" in ア) only
         // byte for byte.
         {"c:\\program files\\veltrim ソア\\SETUP.BIN /u C:\\Program Files\\x.dat",
-         " /u C:\\Program Files\\x.dat"},
-        {"C:\\PROGRA~1\\VELTRI~1\\SETUP.BIN /u x", " /u x"},
+         " /u C:\\Program Files\\x.dat|1C:\\Program Files\\x.dat"},
+        {"C:\\PROGRA~1\\VELTRI~1\\SETUP.BIN /Ux", " /Ux|2"},
         // Not the own path (or only its start): the name ends at the first blank.
-        {"C:\\Program Files\\Veltrim ソア\\setup.binx /u", " Files\\Veltrim ソア\\setup.binx /u"},
-        {"C:\\Program Files\\Veltrim ソヂ\\setup.bin /u", " Files\\Veltrim ソヂ\\setup.bin /u"},
+        {"C:\\Program Files\\Veltrim ソア\\setup.binx /u", " Files\\Veltrim ソア\\setup.binx /u|0"},
+        {"C:\\Program Files\\Veltrim ソヂ\\setup.bin /u", " Files\\Veltrim ソヂ\\setup.bin /u|0"},
     };
     for (const auto& row : rows) {
-        EXPECT_STREQ(SkipProgramName(row.first, own, 2, IsLeadCp932), row.second) << row.first;
+        const char* arguments = SkipProgramName(row.first, own, 2, IsLeadCp932);
+        const SetupCommand command = ParseSetupCommand(arguments);
+        EXPECT_EQ(arguments + ("|" + std::to_string(command.mode)) + command.scriptPath, row.second)
+            << row.first;
     }
 }
 
