@@ -370,10 +370,9 @@ bool RunUninstall(const char* scriptPath) {
     if (!WaitUntilReady()) {
         return false;
     }
-    if (!RunScriptCommand(KeyRunBeforeDelete)) {
-        ShowSetupError("アンインストールに失敗しました");
-        return false;
-    }
+    // The command only unregisters: a missing or failing one must not keep the product from
+    // being removed (what it leaves points at files that are gone).
+    RunScriptCommand(KeyRunBeforeDelete);
     DeleteInstalledFiles();
     DeleteListedKeys();
     // The list is read before the script copy goes.
