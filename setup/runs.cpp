@@ -370,8 +370,8 @@ bool RunUninstall(const char* scriptPath) {
     if (!WaitUntilReady()) {
         return false;
     }
-    // The command only unregisters: a missing or failing one must not keep the product from
-    // being removed (what it leaves points at files that are gone).
+    // A missing or failing pre-delete command must not keep the product from being removed:
+    // what it would have undone (a registration) then points at files that are gone.
     RunScriptCommand(KeyRunBeforeDelete);
     DeleteInstalledFiles();
     DeleteListedKeys();
