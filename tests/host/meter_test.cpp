@@ -43,15 +43,15 @@ TEST(FormatValue, UnitsTruncatedFractionsAndCapacity) {
     std::string texts;
     for (bool drive : {false, true}) {
         for (uint32_t value :
-             {0u, 1023u, 1024u, 1536u, 10239u, 20992u, 102400u, 1048575u, 1048576u, UINT32_MAX}) {
+             {0u, 1023u, 1024u, 1536u, 10239u, 10752u, 102400u, 1048575u, 1048576u, UINT32_MAX}) {
             char text[FormatValueCapacity];
             const size_t length = FormatValue(value, drive, text, sizeof(text));
             EXPECT_EQ(length, strlen(text));
             texts += text + std::string(" ");
         }
     }
-    EXPECT_EQ(texts, "0 1023 1.00K 1.50K 9.99K 20.5K 100K 1023K 1.00M 4095M "
-                     "0.00K 1023K 1.00M 1.50M 9.99M 20.5M 100M 1023M 1.00G 4095G ");
+    EXPECT_EQ(texts, "0 1023 1.00K 1.50K 9.99K 10.5K 100K 1023K 1.00M 4095M "
+                     "0.00K 1023K 1.00M 1.50M 9.99M 10.5M 100M 1023M 1.00G 4095G ");
 
     // Capacity, then the length written and the text (or the first byte when none fits).
     std::string results;

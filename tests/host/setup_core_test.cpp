@@ -102,7 +102,8 @@ TEST(ExpandText, EscapesKeywordsEnvironmentDoubleByteCharactersAndCapacity) {
 }
 
 TEST(EnvironmentBlockTest, VariablesByNameInAnyAsciiCase) {
-    const char block[] = "=C:=C:\\\0Path=C:\\WINDOWS\0TEMP=C:\\TEMP\0名前=ソフト表示\0EMPTY=\0";
+    const char block[] =
+        "=C:=C:\\\0Path=C:\\WINDOWS\0TEMP=C:\\TEMP\0名前=ソフト表示\0\x83\x61=x\0EMPTY=\0";
     // Length found, then the buffer; too long for the buffer gives the size it needs and
     // writes nothing. A double-byte name matches byte for byte; the drive entries that start
     // with "=" belong to no name.
@@ -116,7 +117,8 @@ TEST(EnvironmentBlockTest, VariablesByNameInAnyAsciiCase) {
                 {"TEMP", 7, "8:untouched"},
                 {"EMPTY", 260, "0:"},
                 {"=C:", 260, "0:"},
-                {"", 260, "0:"}};
+                {"", 260, "0:"},
+                {"\x83\x41", 260, "0:"}};
     for (const auto& row : rows) {
         char value[PathCapacity] = "untouched";
         const size_t length =
@@ -136,7 +138,8 @@ TEST(UninstallKeyTest, NamesOnlyTheProductsOwnKey) {
     EXPECT_FALSE(UninstallKeyName(key, sizeof(key), "Other\\Product", IsLeadCp932));
     // Bounded by the buffer: the parent path alone is 52 bytes.
     EXPECT_TRUE(UninstallKeyName(key, 54, "V", IsLeadCp932));
-    std::vector<char> small(53);
+    EXPECT_FALSE(UninstallKeyName(key, 53, "V", IsLeadCp932));
+    std::vector<char> small(20);
     EXPECT_FALSE(UninstallKeyName(small.data(), small.size(), "V", IsLeadCp932));
 }
 
@@ -244,12 +247,12 @@ TEST(ListSectionTest, LinesFileLinesAndWholeLines) {
 
     // A whole line in a buffer of 8, or "too long"; a dangling lead byte is dropped.
     std::string copies;
-    for (const char* line : {"*HKCU", "1234567", "12345678", "123456ソ", "ab\x83"}) {
+    for (const char* line : {"*HKCU", "1234567", "12345678", "123456789", "123456ソ", "ab\x83"}) {
         char copy[8] = "";
         const ListLineStatus status = CopyListLine(line, copy, sizeof(copy), IsLeadCp932);
         copies += std::to_string(status) + (status == ListLineOk ? copy : "") + " ";
     }
-    EXPECT_EQ(copies, "0*HKCU 01234567 3 3 0ab ");
+    EXPECT_EQ(copies, "0*HKCU 01234567 3 3 3 0ab ");
 }
 
 } // namespace

@@ -127,8 +127,8 @@ TEST(ShortPathTest, ComponentsWithAliasesAreReplacedWithinCapacity) {
         {"C:\\\x83\x5C\x83\x74\x83\x67", "SOFUTO~1"}, // 0x83 0x5C is one character
         {"C:\\*", "WRONG"},
         {"C:\\a\\", "WRONG"},
-        {"\\\\\x83\x5Cs", "WRONG"},
-        {"\\\\\x83\x5Cs\\Long Name", "LONGNA~1"},
+        {"\\\\\x83\x5Cs\x83\x5C", "WRONG"},
+        {"\\\\\x83\x5Cs\x83\x5C\\Long Name", "LONGNA~1"},
         {"ABC", "WRONG"}};
     const struct {
         const char* path;
@@ -144,7 +144,7 @@ TEST(ShortPathTest, ComponentsWithAliasesAreReplacedWithinCapacity) {
         {"C:\\\x83\x5C\x83\x74\x83\x67\\a", 260, "C:\\SOFUTO~1\\a"},
         // The trail byte 0x5C of a server's name ends no root part; an empty component is not
         // looked up.
-        {"\\\\\x83\x5Cs\\Long Name", 260, "\\\\\x83\x5Cs\\LONGNA~1"},
+        {"\\\\\x83\x5Cs\x83\x5C\\Long Name", 260, "\\\\\x83\x5Cs\x83\x5C\\LONGNA~1"},
         {"C:\\a\\\\b", 260, "C:\\a\\\\b"},
         {"C:\\a\x83", 260, "C:\\a\x83"},
         {"C:\x83", 260, "C:\x83"},
