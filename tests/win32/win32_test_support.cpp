@@ -294,8 +294,16 @@ std::vector<StoredMeter> SitedBand::Saved() const {
     return meters;
 }
 
-int SitedBand::ToolCount() const {
-    return static_cast<int>(SendMessageA(Record()->tooltipWindow, TTM_GETTOOLCOUNT, 0, 0));
+std::string ToolTexts(HWND tooltip) {
+    std::string texts;
+    for (LRESULT i = 0; i < SendMessageA(tooltip, TTM_GETTOOLCOUNT, 0, 0); ++i) {
+        char text[100] = "";
+        TOOLINFOA tool = {}; // of the size comctl32 4.70 knows
+        tool.cbSize = offsetof(TOOLINFOA, lParam) + sizeof(LPARAM), tool.lpszText = text;
+        SendMessageA(tooltip, TTM_ENUMTOOLSA, i, reinterpret_cast<LPARAM>(&tool));
+        texts += std::to_string(tool.rect.left) + "," + std::to_string(tool.rect.top) + text + "|";
+    }
+    return texts;
 }
 
 void SitedBand::RunOnHostThread(const std::function<void()>& work) const {

@@ -139,6 +139,9 @@ std::string SavedBytes(IPersistStream* persist, BOOL clearDirty);
 // Runs a command of the band's menu by its offset.
 HRESULT InvokeVerb(IContextMenu* menu, UINT_PTR verb);
 
+// "left,top text|" of each tool of a tooltip control, in order.
+std::string ToolTexts(HWND tooltip);
+
 // One meter as the stored state holds it.
 struct StoredMeter {
     MeterKind kind;
@@ -167,6 +170,5 @@ struct SitedBand {
     HRESULT Invoke(UINT_PTR verb) {
         return InvokeVerb(menu, verb);
     }
-    int ToolCount() const;
     void RunOnHostThread(const std::function<void()>& work) const;
 };
