@@ -124,10 +124,23 @@ HTREEITEM FindItem(HWND tree, HTREEITEM first, const char* key) {
     return nullptr;
 }
 
+// The backslash that ends a key's category; a double-byte character's trail byte is never one.
+const char* CategoryEnd(const char* key) {
+    for (const char* at = key; *at; ++at) {
+        if (*at == '\\') {
+            return at;
+        }
+        if (IsDBCSLeadByte(static_cast<BYTE>(*at)) && at[1]) {
+            ++at;
+        }
+    }
+    return nullptr;
+}
+
 // A meter whose statistic or drive is not there at the moment (an adapter not loaded, a drive
 // not mapped) is listed ticked under its category, made if need be, so that OK keeps it.
 void InsertKeptMeter(HWND tree, const Meter* meter) {
-    const char* separator = meter->key ? strchr(meter->key, '\\') : nullptr;
+    const char* separator = meter->key ? CategoryEnd(meter->key) : nullptr;
     if (!separator) {
         return; // not a "category\item" key: the tree has no place for it
     }
