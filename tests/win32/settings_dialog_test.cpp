@@ -170,6 +170,7 @@ const std::vector<StoredMeter> startingMeters = {
     {Resource, "resource\\USER", 2, 500},
     {Memory, "Memory\\AvailPhys", 1, 3000},
     {Drive, "Drive\\C:\\", 0, 0},
+    {PerfStat, "表\\Gone", -1, 3000}, // the trail byte of 表 is a backslash
 };
 
 // Statistics objects and counters of our own, removed again afterwards.
@@ -231,17 +232,17 @@ TEST_F(SettingsDialog, ListsSelectsPreviewsAndOkGivesTheTickedCandidatesInTreeOr
         const TreeNode* disk = Find(tree, "VtTestDisk");
         const TreeNode* empty = Find(tree, "VtTestEmpty");
         // Meters the tree does not list come last in their category, or in one made for them.
-        const bool listed = tree.size() >= 6 && disk && empty;
+        const bool listed = tree.size() >= 7 && disk && empty;
         EXPECT_EQ(
             listed ? Rows(tree[0]) + Rows(tree[1]) + tree[2].text + Rows(*disk) + Rows(*empty) +
-                         Rows(tree.back())
+                         Rows(tree[tree.size() - 2]) + Rows(tree.back())
                    : "categories missing",
             "リソース{SYSTEM=SYSTEM/1/0/0;GDI=GDI/1/1/0;USER=USER/1/2/0;}メモリー{使用中メモリ "
             "(%)=Load/3/0/0;"
             "空き物理メモリー=AvailPhys/3/1/0;空きページファイル=AvailPageFile/3/2/0;"
             "空き仮想メモリー=AvailVirtual/3/3/0;Gone=Gone/3/9/0;}ドライブテスト "
             "ディスク{Queue=Queue/0/-1/1;読み取り=Reads/0/-1/1;合計=Total/0/-1/0;書き込み="
-            "Writes/0/-1/0;}VtTestEmpty{}resource{USER=USER/1/2/0;}");
+            "Writes/0/-1/0;}VtTestEmpty{}resource{USER=USER/1/2/0;}表{Gone=Gone/0/-1/0;}");
         EXPECT_TRUE(Find(tree, "Drive", "C:\\") && !Find(tree, "Drive", "R:\\"));
 
         // Ticked: the first meter of a key, letter case counting; a category shows no item.
@@ -287,7 +288,8 @@ TEST_F(SettingsDialog, ListsSelectsPreviewsAndOkGivesTheTickedCandidatesInTreeOr
                                                {Drive, "Drive\\C:\\", 0, 0},
                                                {PerfStat, "VtTestDisk\\Reads", -1, 3000},
                                                {PerfStat, "VtTestDisk\\Total", -1, 500},
-                                               {Resource, "resource\\USER", 2, 500}}));
+                                               {Resource, "resource\\USER", 2, 500},
+                                               {PerfStat, "表\\Gone", -1, 3000}}));
 
     // The band then, as its user sees it: its about box, and its menu over it.
     WhileDriven(
