@@ -26,6 +26,10 @@ void DeleteStartStat();
 void SetStatDescription(const char* key, const char* name, const char* differentiate,
                         bool terminated = true);
 
+// Maps a drive letter to a host folder as a drive of that type (DRIVE_CDROM, ...) through Wine's
+// mount manager, as its configuration tool does; no folder removes the drive. False if refused.
+bool DefineWineDrive(char letter, UINT type, const char* folder);
+
 // A registry value as the band reads it: 4 binary bytes as a number, a string as its text;
 // "missing" for anything else.
 std::string RegistryValue(HKEY root, const std::string& key, const char* name);
