@@ -80,7 +80,7 @@ TEST(ExpandText, EscapesKeywordsEnvironmentDoubleByteCharactersAndCapacity) {
          "Nx [" + std::string(259, 'n') + "]"},
         // Double-byte characters move as a unit, in text, in names and after an escape; a lead
         // byte with nothing after it is dropped rather than glued onto later text.
-        {"C:\\\\\x83\x5C\\\\vt.dll", "C:\\\x83\x5C\\vt.dll"},
+        {"C:\\\\\x83\x5C\\\\vt\x83\x5C", "C:\\\x83\x5C\\vt\x83\x5C"},
         {"%\x83\x5C%|%\x83\x5C%%", "value|value% [\x83\x5C] [\x83\x5C]"},
         {"\\\x83\x5Cx\\\x83\x83", "\x83\x5Cx\x83\x83"},
         {"ab\x83", "ab"},
@@ -125,6 +125,8 @@ TEST(EnvironmentBlockTest, VariablesByNameInAnyAsciiCase) {
             FindEnvironmentValue(block, row.name, value, row.capacity, IsLeadCp932);
         EXPECT_EQ(std::to_string(length) + ":" + (length ? value : ""), row.expected) << row.name;
     }
+    char value[PathCapacity];
+    EXPECT_EQ(FindEnvironmentValue(nullptr, "TEMP", value, sizeof(value), IsLeadCp932), 0u);
 }
 
 TEST(UninstallKeyTest, NamesOnlyTheProductsOwnKey) {

@@ -63,7 +63,7 @@ TEST(WininitTest, LineGoesUnderTheFirstHeaderOrAtTheEnd) {
 // A run that places or deletes a file drops every operation still waiting to replace or delete
 // it, under [rename] only, and lists the temporary file of each replacement that goes (not the
 // new line's own, not one with a zero byte in it). Paths compare in either ASCII case, a
-// double-byte character (ア 83 41, ヂ 83 61) byte for byte.
+// double-byte character (ア 83 41, ヂ 83 61, А 84 41) byte for byte.
 TEST(WininitTest, WaitingLinesOfTheChangedFileGo) {
     const std::string pendingOld = "\\??\\C:\\T1\0!\\??\\C:\\Y\0\\??\\c:\\y\0\0C:\\A\0\0\0"s;
     const struct {
@@ -86,10 +86,11 @@ TEST(WininitTest, WaitingLinesOfTheChangedFileGo) {
          {"C:\\Y", nullptr, nullptr},
          false,
          "[Other]\r\nC:\\Y=C:\\T\r\n[RENAME]\nC:\\Y\r\n|C:\\T9 "},
-        {"[rename]\r\nC:\\ヂ=C:\\T\r\nC:\\ア=C:\\T3\r\n"s + std::string("C:\\ア=C:\0", 9),
+        {"[rename]\r\nC:\\ヂ=C:\\T\r\nC:\\\x84\x41=C:\\T\r\nC:\\ア=C:\\T3\r\n"s +
+             std::string("C:\\ア=C:\0", 9),
          {"C:\\ア", nullptr, nullptr},
          false,
-         "[rename]\r\nC:\\ヂ=C:\\T\r\n|C:\\T3 "},
+         "[rename]\r\nC:\\ヂ=C:\\T\r\nC:\\\x84\x41=C:\\T\r\n|C:\\T3 "},
         // NT's list of the same operations, after the restart question handed them over.
         {pendingOld, {"C:\\Y", nullptr, nullptr}, true, "C:\\A\0\0\0|C:\\T1 "s},
         {pendingOld + "C:\\B",
@@ -157,6 +158,7 @@ TEST(ShortPathTest, ComponentsWithAliasesAreReplacedWithinCapacity) {
         {"C:\\abc\\def", 11, "C:\\abc\\def"},
         {"NUL", 3, nullptr},
         {"C:", 0, nullptr},
+        {"C:\\a", 3, nullptr},
     };
     for (const auto& row : rows) {
         std::vector<char> output(row.capacity + 1, '#');
