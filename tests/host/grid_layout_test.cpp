@@ -21,6 +21,7 @@ TEST(ChooseGrid, GridsAndFontsForTypicalAndEdgeSizes) {
         {6, 10, 600, 0, 1, 6, 1, 100, 16},
         {1, 200, 9, 30, 1, 1, 1, 9, 3},
         {1, 200, 41, 30, 1, 1, 1, 41, 16},
+        {1, 1, 30, 0, 1, 1, 1, 30, 12}, // one pixel wide is room enough
         // Same cell height, other width or meter count: same font. No room: a one-by-one grid
         // and the old font left alone.
         {1, 900, 30, 30, 1, 1, 0, 0, 0},

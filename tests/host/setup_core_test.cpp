@@ -85,6 +85,7 @@ TEST(ExpandText, EscapesKeywordsEnvironmentDoubleByteCharactersAndCapacity) {
         {"\\\x83\x5Cx\\\x83\x83", "\x83\x5Cx\x83\x83"},
         {"ab\x83", "ab"},
         {"%\x83", "%"},
+        {"%\x83%", "%\x83%"}, // the lead byte takes the "%" after it: no group
     };
     // Each text needs its output and the terminator: any less fails, wherever the output fills
     // up (inside a double-byte character or a value, at an escape or the terminator).
@@ -176,6 +177,7 @@ TEST(SetupCommandTest, ProgramNameQuotedOrNot) {
         {"\"C:\\Old Place\\setup.bin\" /u C:\\x\\setup.dat", "C:\\Old Place"},
         {" C:\\Old ソ\\setup.bin /U C:\\x\\setup.dat", "C:\\Old ソ"},
         {"C:\\setup.bin /u x", "C:\\"},
+        {"C:\\ソ", "C:\\"},
         {"setup.bin /u C:\\x\\setup.dat", nullptr},
         {"\"C:\\x\\setup.bin", nullptr},
         {"C:\\Old Places\\setup.bin", nullptr},

@@ -18,18 +18,20 @@ bool IsLeadCp932(unsigned char byte) {
 }
 
 // A rewrite of old (WININIT.INI, or NT's pending renames when pending is set) by a change: its
-// result, then "|" and the temporary files it listed, each followed by a blank.
+// result, then "|", the number of operations that went and the temporary files it listed, each
+// followed by a blank.
 std::string Rewrite(const std::string& old, const WaitingChange& change, bool pending = false) {
     std::vector<char> text(pending ? old.size() + 3 : WininitCapacity(old.size(), change));
     std::vector<char> temporaries(old.size() + 1, '#');
-    WaitingOutput output = {text.data(), text.size(), temporaries.data(), 0, 0};
+    WaitingOutput output = {text.data(), text.size(), temporaries.data(), 0, 99};
     EXPECT_TRUE(pending ? DropPendingRenames(old.data(), old.size(), change, IsLeadCp932, output)
                         : RewriteWininit(old.data(), old.size(), change, IsLeadCp932, output));
     std::string listed;
     for (const char* at = temporaries.data(); *at; at += strlen(at) + 1) {
         listed += std::string(at) + " ";
     }
-    return std::string(text.data(), output.length) + "|" + listed;
+    return std::string(text.data(), output.length) + "|" + std::to_string(output.dropped) + " " +
+           listed;
 }
 
 // The line goes directly under the first header line ended by CR LF (in any letter case), or a
@@ -52,7 +54,7 @@ TEST(WininitTest, LineGoesUnderTheFirstHeaderOrAtTheEnd) {
         {std::string("x\0y", 3), std::string("x\0y\r\n[rename]\r\nNUL=C:\\Y\r\n", 25)},
     };
     for (const auto& row : rows) {
-        EXPECT_EQ(Rewrite(row.old, {"C:\\Y", "NUL", "C:\\Y"}), row.expected + "|")
+        EXPECT_EQ(Rewrite(row.old, {"C:\\Y", "NUL", "C:\\Y"}), row.expected + "|0 ")
             << testing::PrintToString(row.old);
     }
     char output[8], temporaries[1];
@@ -76,28 +78,28 @@ TEST(WininitTest, WaitingLinesOfTheChangedFileGo) {
         {"[rename]\r\nNUL=c:\\y\r\n C:\\Y = C:\\T1 \r\nC:\\Z=C:\\Y\r\nNUL=C:\\YY\r\n",
          {"C:\\Y", "NUL", "C:\\Y"},
          false,
-         "[rename]\r\nNUL=C:\\Y\r\nC:\\Z=C:\\Y\r\nNUL=C:\\YY\r\n|C:\\T1 "},
+         "[rename]\r\nNUL=C:\\Y\r\nC:\\Z=C:\\Y\r\nNUL=C:\\YY\r\n|2 C:\\T1 "},
         {"[rename]\r\nC:\\Y=C:\\T1\r\nC:\\Y=C:\\T0\r\n",
          {"C:\\Y", "C:\\Y", "C:\\T1"},
          false,
-         "[rename]\r\nC:\\Y=C:\\T1\r\n|C:\\T0 "},
+         "[rename]\r\nC:\\Y=C:\\T1\r\n|2 C:\\T0 "},
         // A file placed in place: only its lines go, also from sections written with LF alone.
         {"[Other]\r\nC:\\Y=C:\\T\r\n[RENAME]\nC:\\Y=C:\\T9\nC:\\Y\r\nNUL=C:\\Y",
          {"C:\\Y", nullptr, nullptr},
          false,
-         "[Other]\r\nC:\\Y=C:\\T\r\n[RENAME]\nC:\\Y\r\n|C:\\T9 "},
+         "[Other]\r\nC:\\Y=C:\\T\r\n[RENAME]\nC:\\Y\r\n|2 C:\\T9 "},
         {"[rename]\r\nC:\\ヂ=C:\\T\r\nC:\\\x84\x41=C:\\T\r\nC:\\ア=C:\\T3\r\n"s +
              std::string("C:\\ア=C:\0", 9),
          {"C:\\ア", nullptr, nullptr},
          false,
-         "[rename]\r\nC:\\ヂ=C:\\T\r\nC:\\\x84\x41=C:\\T\r\n|C:\\T3 "},
+         "[rename]\r\nC:\\ヂ=C:\\T\r\nC:\\\x84\x41=C:\\T\r\n|2 C:\\T3 "},
         // NT's list of the same operations, after the restart question handed them over.
-        {pendingOld, {"C:\\Y", nullptr, nullptr}, true, "C:\\A\0\0\0|C:\\T1 "s},
+        {pendingOld, {"C:\\Y", nullptr, nullptr}, true, "C:\\A\0\0\0|2 C:\\T1 "s},
         {pendingOld + "C:\\B",
          {"C:\\A", nullptr, nullptr},
          true,
-         "\\??\\C:\\T1\0!\\??\\C:\\Y\0\\??\\c:\\y\0\0\0|"s},
-        {"C:\\A\0\0\0"s, {"C:\\A", nullptr, nullptr}, true, "|"},
+         "\\??\\C:\\T1\0!\\??\\C:\\Y\0\\??\\c:\\y\0\0\0|1 "s},
+        {"C:\\A\0\0\0"s, {"C:\\A", nullptr, nullptr}, true, "|1 "},
     };
     for (const auto& row : rows) {
         EXPECT_EQ(Rewrite(row.old, row.change, row.pending), row.expected)
