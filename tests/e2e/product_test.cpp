@@ -29,16 +29,19 @@ void Screenshot(HWND window, const char* name) {
 
 TEST(ProductTest, InstallShowUninstallAndRestart) {
     const std::string folder = Folder;
-    for (const char* name : {"vt.dll", "setup.bin", "setup.dat"}) {
-        DeleteFileA((folder + "\\" + name).c_str());
-    }
+    DeleteMatching(folder + "\\", "*");
     RemoveDirectoryA(Folder);
     SetRegText(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion",
                "ProgramFilesPath", "C:\\Program Files");
-    // Started from its own folder, as Explorer starts it: the script names vt.dll bare.
-    const std::string dist = ProgramFolder() + "dist64";
-    SetCurrentDirectoryA(dist.c_str());
-    SetupProcess setup(dist + "\\setup.exe", "");
+    // From a CD (every file read-only), typed at a C:\> prompt: the script names vt.dll bare.
+    SetupFolder cd("vt-e2e-cd");
+    for (const char* name : {"setup.exe", "SETUP.DAT", "vt.dll"}) {
+        const std::string file = cd.path + name;
+        CopyFileA((ProgramFolder() + "dist64\\" + name).c_str(), file.c_str(), FALSE);
+        SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY);
+    }
+    SetCurrentDirectoryA("C:\\");
+    SetupProcess setup(cd.path + "setup.exe", "");
     SetCurrentDirectoryA(ProgramFolder().c_str());
     HWND intro = WaitForWindow(setup, (std::string(Title) + "のセットアップ").c_str());
     ASSERT_NE(intro, nullptr);
@@ -54,7 +57,8 @@ TEST(ProductTest, InstallShowUninstallAndRestart) {
            [](HWND box) { Screenshot(box, "setup_folder_question.png"); });
     Answer("確認", IDOK, "インストールが終了しました。");
     EXPECT_EQ(setup.WaitForExit(), 0u);
-    EXPECT_TRUE(Exists(folder + "\\vt.dll"));
+    EXPECT_EQ(Listing(folder + "\\"), "setup.bin setup.dat vt.dll ");
+    const std::string shortFolder = ShortPath(folder);
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, ClassKey));
 
     // The shell's stand-in creates the band from its class id.
@@ -78,7 +82,9 @@ TEST(ProductTest, InstallShowUninstallAndRestart) {
     });
     Answer("再起動", IDNO, "アンインストールを完了するため、Windowsを再起動します。");
     EXPECT_EQ(copy.WaitForExit(), 0u);
+    // Deleted at once: no line for the restart.
     EXPECT_FALSE(Exists(Folder));
+    EXPECT_EQ(Waiting().find(shortFolder), std::string::npos) << Waiting();
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ClassKey));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, EntryKey));
 

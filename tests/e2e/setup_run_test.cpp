@@ -2,8 +2,6 @@
 // a file in use left to WININIT.INI, the uninstall entry and its command.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <regex>
 #include <string>
 
 #include "driver.h"
@@ -14,29 +12,6 @@ const std::string Title = "Veltrim 試験";
 const std::string EntryKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + Title;
 const char* const SessionManager = "System\\CurrentControlSet\\Control\\Session Manager";
 const char* const Prompt = "バンドを閉じてから再試行してください";
-
-// A path as a script writes it: every backslash doubled.
-std::string Escaped(const std::string& path) {
-    return std::regex_replace(path, std::regex(R"(\\)"), R"(\\)");
-}
-
-// The names of a folder's files, sorted, each followed by a blank.
-std::string Listing(const std::string& folder) {
-    std::vector<std::string> names = FilesMatching(folder, "*");
-    std::sort(names.begin(), names.end());
-    std::string text;
-    for (const std::string& name : names) {
-        text += name + " ";
-    }
-    return text;
-}
-
-// Everything that waits for the next start of Windows: WININIT.INI, and what the restart question
-// hands over from it to the registry where there is no 16-bit Windows.
-std::string Waiting() {
-    return FileText(WindowsFile("WININIT.INI")) + "|" +
-           RegText(HKEY_LOCAL_MACHINE, SessionManager, "PendingFileRenameOperations");
-}
 
 class SetupRunTest : public ::testing::Test {
   protected:

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <regex>
 
 namespace {
 
@@ -277,6 +278,9 @@ void WhileDriven(const std::function<void()>& driver, const std::function<void()
 
 void Answer(const char* caption, int button, const char* text,
             const std::function<void(HWND)>& look) {
+    if (!caption) {
+        return;
+    }
     HWND box = WaitForAnyWindow(caption);
     ASSERT_NE(box, nullptr) << caption;
     if (look) {
@@ -306,8 +310,30 @@ std::vector<std::string> FilesMatching(const std::string& folder, const char* pa
     return names;
 }
 
+std::string Waiting() {
+    return FileText(WindowsFile("WININIT.INI")) + "|" +
+           RegText(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager",
+                   "PendingFileRenameOperations");
+}
+
+std::string Escaped(const std::string& path) {
+    return std::regex_replace(path, std::regex(R"(\\)"), R"(\\)");
+}
+
+std::string Listing(const std::string& folder) {
+    std::vector<std::string> names = FilesMatching(folder, "*");
+    std::sort(names.begin(), names.end());
+    std::string text;
+    for (const std::string& name : names) {
+        const DWORD attributes = GetFileAttributesA((folder + name).c_str());
+        text += name + (attributes & FILE_ATTRIBUTE_READONLY ? "! " : " ");
+    }
+    return text;
+}
+
 void DeleteMatching(const std::string& folder, const char* pattern) {
     for (const std::string& name : FilesMatching(folder, pattern)) {
+        SetFileAttributesA((folder + name).c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileA((folder + name).c_str());
     }
 }
