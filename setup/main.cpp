@@ -95,13 +95,15 @@ void ReadOpeningTexts() {
                     setupState.explanation, sizeof(setupState.explanation));
 }
 
+// The restart question only when the run left something for the restart.
 void EndOfRun(bool succeeded) {
-    if (setupState.uninstallMode || setupState.restartNeeded) {
+    if (setupState.restartNeeded) {
         RestartWindows(setupState.uninstallMode);
         return;
     }
+    HandOverWaitingChanges();
     // A run that failed has said why, or the user stopped it: no word of a finished install.
-    if (succeeded) {
+    if (succeeded && !setupState.uninstallMode) {
         MessageBoxA(nullptr, "インストールが終了しました。", "確認", MB_OK | MB_ICONEXCLAMATION);
     }
 }

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
-#include <regex>
 
 namespace {
 
@@ -278,9 +277,6 @@ void WhileDriven(const std::function<void()>& driver, const std::function<void()
 
 void Answer(const char* caption, int button, const char* text,
             const std::function<void(HWND)>& look) {
-    if (!caption) {
-        return;
-    }
     HWND box = WaitForAnyWindow(caption);
     ASSERT_NE(box, nullptr) << caption;
     if (look) {
@@ -308,16 +304,6 @@ std::vector<std::string> FilesMatching(const std::string& folder, const char* pa
     } while (FindNextFileA(search, &found));
     FindClose(search);
     return names;
-}
-
-std::string Waiting() {
-    return FileText(WindowsFile("WININIT.INI")) + "|" +
-           RegText(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager",
-                   "PendingFileRenameOperations");
-}
-
-std::string Escaped(const std::string& path) {
-    return std::regex_replace(path, std::regex(R"(\\)"), R"(\\)");
 }
 
 std::string Listing(const std::string& folder) {

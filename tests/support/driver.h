@@ -58,11 +58,6 @@ DWORD RunAndWait(std::string commandLine, const char* program = nullptr);
 std::vector<std::string> FilesMatching(const std::string& folder, const char* pattern);
 // Deletes those files, read-only or not.
 void DeleteMatching(const std::string& folder, const char* pattern);
-// Everything that waits for the next start of Windows: WININIT.INI, and what the restart question
-// hands over from it to the registry where there is no 16-bit Windows.
-std::string Waiting();
-// A path as a script writes it: every backslash doubled.
-std::string Escaped(const std::string& path);
 // The names of a folder's files, sorted, each followed by "!" when it is read-only and a blank.
 std::string Listing(const std::string& folder);
 // How many *.tmp files the temporary folder holds.
@@ -88,7 +83,7 @@ std::string ItemText(HWND dialog, int id);
 // The text of a message box (its static control 0xFFFF).
 std::string MessageText(HWND box);
 // Answers the message box of this caption with a button it has, after checking its text when one
-// is given and letting `look` see it. No caption: nothing to answer.
+// is given and letting `look` see it.
 void Answer(const char* caption, int button, const char* text = nullptr,
             const std::function<void(HWND)>& look = nullptr);
 // Presses a button as a click would: the dialog receives its command.
