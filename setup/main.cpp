@@ -146,14 +146,15 @@ SetupCommand ReadCommandLine() {
 
 } // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    setupState.instance = instance;
+// The process's entry point: no C runtime runs before it, and nothing after ExitProcess.
+extern "C" void WINAPI SetupEntry() {
+    setupState.instance = GetModuleHandleA(nullptr);
     const SetupCommand command = ReadCommandLine();
     if (command.mode == SetupRelaunch) {
         RelaunchForUninstall(command.scriptPath);
-        return 0;
+    } else {
+        setupState.uninstallMode = command.mode == SetupUninstall;
+        GuardedRun(command);
     }
-    setupState.uninstallMode = command.mode == SetupUninstall;
-    GuardedRun(command);
-    return 0;
+    ExitProcess(0);
 }

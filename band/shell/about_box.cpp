@@ -1,6 +1,5 @@
 #include "about_box.h"
 
-#include <stdlib.h>
 #include <string.h>
 
 #include "../resources/resource.h"
@@ -11,13 +10,7 @@ namespace {
 // Kept for the process: attached while an about box is open, empty in between.
 LinkLabel webLink;
 LinkLabel mailLink;
-bool linksArranged;
 HWND openBox;
-
-void ReleaseLinks() {
-    Detach(&webLink);
-    Detach(&mailLink);
-}
 
 // The link's target is its own text with a scheme in front, so the resource holds the address.
 void AttachLink(LinkLabel* link, HWND dialog, int id, const char* scheme) {
@@ -39,15 +32,13 @@ HWND OpenAboutBox() {
 }
 
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-    if (!linksArranged) {
-        linksArranged = true;
-        atexit(ReleaseLinks);
-    }
     switch (message) {
     case WM_INITDIALOG:
         openBox = dialog;
         AttachLink(&webLink, dialog, IDC_WEB_LINK, "http://");
         AttachLink(&mailLink, dialog, IDC_MAIL_LINK, "mailto:");
+        // OK has the focus first (Enter closes the box); Tab goes on to the links.
+        SetFocus(GetDlgItem(dialog, IDOK));
         return FALSE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
