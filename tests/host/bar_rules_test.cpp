@@ -59,8 +59,10 @@ TEST(BarCounts, LitAndPeakCountsWithoutOverflow) {
         {0, 4000000000u, 4000000000u, 100, 0, 100},
         // A drive of 100 GB in kilobytes: 50 x 60000000 fits, 50 x 90000000 does not.
         {60000000u, 100000000u, 90000000u, 50, 30, 45},
-        // A value at the next segment's edge (3 x 10 / 3) needs no halving: the peak keeps its 1.
+        // A value at the next segment's edge (3 x 10 / 3) or short of it needs no halving: the
+        // peak keeps its low bits.
         {3, 10, 5, 3, 0, 1},
+        {5, 9, 7, 3, 1, 2},
         // Values and peaks above the scale fill the box and stop.
         {150, 100, 0, 10, 10, 0},
         {5, 100, 300, 10, 0, 10},

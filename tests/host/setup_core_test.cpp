@@ -178,6 +178,7 @@ TEST(SetupCommandTest, ProgramNameQuotedOrNot) {
         {" C:\\Old ソ\\setup.bin /U C:\\x\\setup.dat", "C:\\Old ソ"},
         {"C:\\setup.bin /u x", "C:\\"},
         {"C:\\ソ", "C:\\"},
+        {"C:\\x\\setup.bin /u", "C:\\x"},
         {"setup.bin /u C:\\x\\setup.dat", nullptr},
         {"\"C:\\x\\setup.bin", nullptr},
         {"C:\\Old Places\\setup.bin", nullptr},
