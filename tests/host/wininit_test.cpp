@@ -149,6 +149,7 @@ TEST(ShortPathTest, ComponentsWithAliasesAreReplacedWithinCapacity) {
         // looked up.
         {"\\\\\x83\x5Cs\x83\x5C\\Long Name", 260, "\\\\\x83\x5Cs\x83\x5C\\LONGNA~1"},
         {"C:\\a\\\\b", 260, "C:\\a\\\\b"},
+        // A lead byte with nothing after it ends a component or the root part, and stays.
         {"C:\\a\x83", 260, "C:\\a\x83"},
         {"C:\x83", 260, "C:\x83"},
         {"C:\\*", 260, "C:\\*"},
