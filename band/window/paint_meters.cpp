@@ -1,6 +1,7 @@
 #include "paint_meters.h"
 
 #include <stdlib.h>
+#include <string.h>
 
 #include "../shell/meter_band.h"
 #include "band_window.h"
@@ -21,8 +22,9 @@ ShownCell LookOf(const Meter* meter, int width) {
     ShownCell shown;
     shown.meter = meter;
     shown.label = meter->label;
-    shown.value = meter->value;
-    shown.scale = meter->scale;
+    const bool driveUnits = meter->kind == Drive;
+    FormatValue(meter->value, driveUnits, shown.valueText, sizeof(shown.valueText));
+    FormatValue(meter->scale, driveUnits, shown.scaleText, sizeof(shown.scaleText));
     shown.counts.lit = 0;
     shown.counts.peak = 0;
     const int segments = BarSegmentCount(width);
@@ -35,9 +37,9 @@ ShownCell LookOf(const Meter* meter, int width) {
 }
 
 bool SameLook(const ShownCell& a, const ShownCell& b) {
-    return a.meter == b.meter && a.label == b.label && a.value == b.value && a.scale == b.scale &&
-           a.counts.lit == b.counts.lit && a.counts.peak == b.counts.peak &&
-           a.scaleHidden == b.scaleHidden;
+    return a.meter == b.meter && a.label == b.label && !strcmp(a.valueText, b.valueText) &&
+           !strcmp(a.scaleText, b.scaleText) && a.counts.lit == b.counts.lit &&
+           a.counts.peak == b.counts.peak && a.scaleHidden == b.scaleHidden;
 }
 
 // A picture of the client area's size; a new one starts stale.
