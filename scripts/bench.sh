@@ -53,7 +53,7 @@ span=${VT_BENCH_SPAN:-60}
 provider=$!
 
 # On-CPU nanoseconds of a process's threads so far.
-cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ s += $1 } END { printf "%d", s }'; }
+cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ s += $1 } END { printf "%.0f", s }'; }
 # The prefix's wineserver: the one whose folder is named after the prefix's device and inode.
 wineserver_pid() {
   local folder p
