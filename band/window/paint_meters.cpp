@@ -36,10 +36,14 @@ ShownCell LookOf(const Meter* meter, int width) {
     return shown;
 }
 
+bool SameTextLine(const ShownCell& a, const ShownCell& b) {
+    return a.meter == b.meter && a.label == b.label && !strcmp(a.scaleText, b.scaleText) &&
+           a.scaleHidden == b.scaleHidden;
+}
+
 bool SameLook(const ShownCell& a, const ShownCell& b) {
-    return a.meter == b.meter && a.label == b.label && !strcmp(a.valueText, b.valueText) &&
-           !strcmp(a.scaleText, b.scaleText) && a.counts.lit == b.counts.lit &&
-           a.counts.peak == b.counts.peak && a.scaleHidden == b.scaleHidden;
+    return SameTextLine(a, b) && !strcmp(a.valueText, b.valueText) &&
+           a.counts.lit == b.counts.lit && a.counts.peak == b.counts.peak;
 }
 
 // A picture of the client area's size; a new one starts stale.
@@ -144,14 +148,17 @@ bool ComposeBarOfMeter(BandPicture* picture, HDC reference, const Meter* meter, 
     return true;
 }
 
-// One cell composed from scratch on button face: text line, then the bar below it. False when
-// the bar is missing.
+// One cell composed on button face: text line (unless it shows what it showed), then the bar
+// below it. False when the bar is missing.
 bool ComposeCell(BandPicture* picture, HDC reference, const MeterBand* band, const Meter* meter,
-                 RECT cell, bool filled) {
+                 RECT cell, bool filled, bool textLineShown) {
+    if (band->font && textLineShown) {
+        cell.top += band->fontHeight;
+    }
     if (!filled) {
         FillRect(picture->surface.dc, &cell, FaceBrush());
     }
-    if (band->font) {
+    if (band->font && !textLineShown) {
         DrawTextLine(picture->surface.dc, meter, &cell);
         cell.top += band->fontHeight;
     }
@@ -178,7 +185,9 @@ void ComposeChangedCells(BandPicture* picture, HDC reference, const MeterBand* b
         const ShownCell look = LookOf(meter, grid.right - grid.left);
         if (all || !SameLook(picture->cells[n], look)) {
             const RECT cell = {grid.left, grid.top, grid.right, grid.bottom};
-            complete = ComposeCell(picture, reference, band, meter, cell, all) && complete;
+            const bool textLineShown = !all && SameTextLine(picture->cells[n], look);
+            complete =
+                ComposeCell(picture, reference, band, meter, cell, all, textLineShown) && complete;
         }
         if (tracked) {
             picture->cells[n] = look;

@@ -194,10 +194,10 @@ BOOL WINAPI HugeDrive(LPCSTR, PULARGE_INTEGER available, PULARGE_INTEGER total,
 
 // GetDriveTypeA as the product code calls it, counted.
 long driveTypesAsked;
-const ImportSwap* driveTypeSwap;
+void* realDriveType;
 UINT WINAPI CountedGetDriveType(LPCSTR root) {
     ++driveTypesAsked;
-    return reinterpret_cast<UINT(WINAPI*)(LPCSTR)>(driveTypeSwap->original)(root);
+    return reinterpret_cast<UINT(WINAPI*)(LPCSTR)>(realDriveType)(root);
 }
 
 TEST(LocalSamples, MemoryAndDrivesWithTheirScalesAndBothFreeSpaceCalls) {
@@ -225,16 +225,14 @@ TEST(LocalSamples, MemoryAndDrivesWithTheirScalesAndBothFreeSpaceCalls) {
             << key << " " << index << ": " << value << " of " << m->scale;
     }
 
-    { // A drive's type (a costly question under Wine) is asked again after 10 s, not every time.
-        const ImportSwap swap(nullptr, "kernel32.dll", "GetDriveTypeA",
-                              reinterpret_cast<void*>(&CountedGetDriveType));
-        driveTypeSwap = &swap;
-        Meter* c = t.Add(Drive, "Drive\\C:\\", 0, 1000);
-        for (uint32_t now : {900000u, 901000u, 909999u, 910000u}) {
-            EXPECT_TRUE(Sample(t, c, now).first) << now;
-        }
-        EXPECT_EQ(driveTypesAsked, 2);
+    // A drive's type (a costly question under Wine) is asked again after 10 s, not every time.
+    realDriveType =
+        HookImport("kernel32.dll", "GetDriveTypeA", reinterpret_cast<void*>(&CountedGetDriveType));
+    for (uint32_t now : {900000u, 901000u, 909999u, 910000u}) {
+        EXPECT_TRUE(Sample(t, t.Add(Drive, "Drive\\C:\\", 0, 1000), now).first) << now;
     }
+    HookImport("kernel32.dll", "GetDriveTypeA", realDriveType);
+    EXPECT_EQ(driveTypesAsked, 2);
     DWORD totalOld = 0, freeOld = 0, total = 0, available = 0;
     ASSERT_TRUE(GetDriveSpaceWith(nullptr, "C:\\", &totalOld, &freeOld) && totalOld > 0);
     ASSERT_TRUE(GetDriveSpaceWith(&HugeDrive, "C:\\", &total, &available));
