@@ -173,10 +173,61 @@ bool SampleResource(Meter* meter, uint32_t now, uint32_t* value) {
     return true;
 }
 
+bool ReadDriveSpace(DiskFreeSpaceExFunction freeSpaceEx, const char* root, DWORD* totalKilobytes,
+                    DWORD* freeKilobytes) {
+    QuietDriveErrors quiet;
+    if (freeSpaceEx) {
+        // Where the extended call exists its failure is final: the drive is not asked twice.
+        ULARGE_INTEGER available;
+        ULARGE_INTEGER total;
+        ULARGE_INTEGER totalFree;
+        if (!freeSpaceEx(root, &available, &total, &totalFree)) {
+            return false;
+        }
+        *totalKilobytes = KilobytesOfBytes(total.QuadPart);
+        *freeKilobytes = KilobytesOfBytes(totalFree.QuadPart);
+        return true;
+    }
+    DWORD sectorsPerCluster = 0;
+    DWORD bytesPerSector = 0;
+    DWORD freeClusters = 0;
+    DWORD totalClusters = 0;
+    if (!GetDiskFreeSpaceA(root, &sectorsPerCluster, &bytesPerSector, &freeClusters,
+                           &totalClusters)) {
+        return false;
+    }
+    *totalKilobytes = KilobytesOfClusters(sectorsPerCluster, bytesPerSector, totalClusters);
+    *freeKilobytes = KilobytesOfClusters(sectorsPerCluster, bytesPerSector, freeClusters);
+    return true;
+}
+
+// Whether a drive letter is steady, asked of the system at most every DriveTypeAgeMs: under Wine
+// the question goes to the device manager and costs many times the free space itself.
+const uint32_t DriveTypeAgeMs = 10000;
+struct DriveType {
+    bool asked;
+    bool steady;
+    uint32_t tick;
+};
+DriveType driveTypes[26];
+
+bool IsSteadyDriveAt(const char* root, uint32_t now) {
+    const unsigned letter = static_cast<unsigned>((root[0] | 0x20) - 'a');
+    if (letter >= 26 || root[1] != ':') {
+        return IsSteadyDrive(root);
+    }
+    DriveType& type = driveTypes[letter];
+    if (!type.asked || now - type.tick >= DriveTypeAgeMs) {
+        type = {true, IsSteadyDrive(root), now};
+    }
+    return type.steady;
+}
+
 bool SampleDrive(Meter* meter, uint32_t now, uint32_t* value) {
+    const char* root = DriveRootOfKey(meter->key);
     DWORD total = 0;
     DWORD available = 0;
-    if (!GetDriveSpace(DriveRootOfKey(meter->key), &total, &available)) {
+    if (!IsSteadyDriveAt(root, now) || !ReadDriveSpace(diskFreeSpaceEx, root, &total, &available)) {
         return false; // a free space of 0 would read as a full disk
     }
     meter->scale = total;
@@ -318,33 +369,7 @@ bool IsSteadyDrive(const char* root) {
 
 bool GetDriveSpaceWith(DiskFreeSpaceExFunction freeSpaceEx, const char* root, DWORD* totalKilobytes,
                        DWORD* freeKilobytes) {
-    if (!IsSteadyDrive(root)) {
-        return false;
-    }
-    QuietDriveErrors quiet;
-    if (freeSpaceEx) {
-        // Where the extended call exists its failure is final: the drive is not asked twice.
-        ULARGE_INTEGER available;
-        ULARGE_INTEGER total;
-        ULARGE_INTEGER totalFree;
-        if (!freeSpaceEx(root, &available, &total, &totalFree)) {
-            return false;
-        }
-        *totalKilobytes = KilobytesOfBytes(total.QuadPart);
-        *freeKilobytes = KilobytesOfBytes(totalFree.QuadPart);
-        return true;
-    }
-    DWORD sectorsPerCluster = 0;
-    DWORD bytesPerSector = 0;
-    DWORD freeClusters = 0;
-    DWORD totalClusters = 0;
-    if (!GetDiskFreeSpaceA(root, &sectorsPerCluster, &bytesPerSector, &freeClusters,
-                           &totalClusters)) {
-        return false;
-    }
-    *totalKilobytes = KilobytesOfClusters(sectorsPerCluster, bytesPerSector, totalClusters);
-    *freeKilobytes = KilobytesOfClusters(sectorsPerCluster, bytesPerSector, freeClusters);
-    return true;
+    return IsSteadyDrive(root) && ReadDriveSpace(freeSpaceEx, root, totalKilobytes, freeKilobytes);
 }
 
 bool GetDriveSpace(const char* root, DWORD* totalKilobytes, DWORD* freeKilobytes) {

@@ -1,6 +1,7 @@
 #include "paint_meters.h"
 
 #include <stdlib.h>
+#include <string.h>
 
 #include "../shell/meter_band.h"
 #include "band_window.h"
@@ -21,8 +22,9 @@ ShownCell LookOf(const Meter* meter, int width) {
     ShownCell shown;
     shown.meter = meter;
     shown.label = meter->label;
-    shown.value = meter->value;
-    shown.scale = meter->scale;
+    const bool driveUnits = meter->kind == Drive;
+    FormatValue(meter->value, driveUnits, shown.valueText, sizeof(shown.valueText));
+    FormatValue(meter->scale, driveUnits, shown.scaleText, sizeof(shown.scaleText));
     shown.counts.lit = 0;
     shown.counts.peak = 0;
     const int segments = BarSegmentCount(width);
@@ -34,10 +36,14 @@ ShownCell LookOf(const Meter* meter, int width) {
     return shown;
 }
 
-bool SameLook(const ShownCell& a, const ShownCell& b) {
-    return a.meter == b.meter && a.label == b.label && a.value == b.value && a.scale == b.scale &&
-           a.counts.lit == b.counts.lit && a.counts.peak == b.counts.peak &&
+bool SameTextLine(const ShownCell& a, const ShownCell& b) {
+    return a.meter == b.meter && a.label == b.label && !strcmp(a.scaleText, b.scaleText) &&
            a.scaleHidden == b.scaleHidden;
+}
+
+bool SameLook(const ShownCell& a, const ShownCell& b) {
+    return SameTextLine(a, b) && !strcmp(a.valueText, b.valueText) &&
+           a.counts.lit == b.counts.lit && a.counts.peak == b.counts.peak;
 }
 
 // A picture of the client area's size; a new one starts stale.
@@ -142,14 +148,17 @@ bool ComposeBarOfMeter(BandPicture* picture, HDC reference, const Meter* meter, 
     return true;
 }
 
-// One cell composed from scratch on button face: text line, then the bar below it. False when
-// the bar is missing.
+// One cell composed on button face: text line (unless it shows what it showed), then the bar
+// below it. False when the bar is missing.
 bool ComposeCell(BandPicture* picture, HDC reference, const MeterBand* band, const Meter* meter,
-                 RECT cell, bool filled) {
+                 RECT cell, bool filled, bool textLineShown) {
+    if (band->font && textLineShown) {
+        cell.top += band->fontHeight;
+    }
     if (!filled) {
         FillRect(picture->surface.dc, &cell, FaceBrush());
     }
-    if (band->font) {
+    if (band->font && !textLineShown) {
         DrawTextLine(picture->surface.dc, meter, &cell);
         cell.top += band->fontHeight;
     }
@@ -176,7 +185,9 @@ void ComposeChangedCells(BandPicture* picture, HDC reference, const MeterBand* b
         const ShownCell look = LookOf(meter, grid.right - grid.left);
         if (all || !SameLook(picture->cells[n], look)) {
             const RECT cell = {grid.left, grid.top, grid.right, grid.bottom};
-            complete = ComposeCell(picture, reference, band, meter, cell, all) && complete;
+            const bool textLineShown = !all && SameTextLine(picture->cells[n], look);
+            complete =
+                ComposeCell(picture, reference, band, meter, cell, all, textLineShown) && complete;
         }
         if (tracked) {
             picture->cells[n] = look;

@@ -7,17 +7,19 @@
 
 #include <stdint.h>
 
+#include "../meters/meter.h"
 #include "bar_strips.h"
 
 struct Meter;
 struct MeterBand;
 
-// What one cell of the picture shows: enough to tell whether its meter has moved since.
+// What one cell of the picture shows: enough to tell whether its meter has moved since by as
+// much as a pixel. Value and scale as their texts: most moves change neither.
 struct ShownCell {
     const Meter* meter;
     const char* label;
-    uint32_t value;
-    uint32_t scale;
+    char valueText[FormatValueCapacity];
+    char scaleText[FormatValueCapacity];
     BarCounts counts;
     bool scaleHidden; // the blink's phase
 };

@@ -27,7 +27,7 @@ TEST(MemString, ComparesAsUnsignedBytesAndStopsWhereTheLibraryDoes) {
     }
 }
 
-TEST(MemString, CopiesMovesOverlapsAndFills) {
+TEST(MemString, CopiesMovesOverlapsFillsAndSizesArrays) {
     char text[16] = "0123456789";
     EXPECT_EQ(VtMemMove(text + 2, text, 6), text + 2); // forward over its own tail
     EXPECT_STREQ(text, "0101234589");
@@ -38,10 +38,7 @@ TEST(MemString, CopiesMovesOverlapsAndFills) {
     EXPECT_EQ(VtStrLength(text), 4u);
     EXPECT_EQ(VtMemCopy(text, "xyz", 2), text);
     EXPECT_STREQ(text, "xycd");
-}
-
-TEST(MemString, ArrayBytesRefusesWhatASizeCannotHold) {
-    size_t bytes = 1;
+    size_t bytes = 1; // and an array's bytes refused when a size cannot hold them
     EXPECT_TRUE(VtArrayBytes(0, 7, &bytes) && bytes == 0);
     EXPECT_TRUE(VtArrayBytes(3, 5, &bytes) && bytes == 15);
     EXPECT_TRUE(VtArrayBytes(static_cast<size_t>(-1) / 3, 3, &bytes) && bytes == size_t(-1));

@@ -130,6 +130,20 @@ TEST(BandWindow, TicksRepaintOnlyMovedCellsAndNoGdiObjectLeaksOver10000Paints) {
             EXPECT_FALSE(RectInRegion(dirty, &still)) << "the resource meter's cell, step " << step;
             ASSERT_TRUE(screenIsFullPaint()) << "step " << step;
         }
+        // A statistic that moves by less than its text and its bar show repaints nothing: a
+        // scale set, the peak sunk to the value, then one more.
+        const CellRect busyCell = GridCell(3, band.columns, band.rows, 600, 40);
+        const RECT busy = {busyCell.left, busyCell.top, busyCell.right, busyCell.bottom};
+        for (const auto& [total, ticks] :
+             {std::make_pair(300001, 60), std::make_pair(123456, 150), std::make_pair(123457, 1)}) {
+            UpdateWindow(band.window);
+            SetStatTotal("VTBand\\Busy", total);
+            for (int i = 0; i < ticks; ++i) {
+                host.Tick();
+            }
+        }
+        ASSERT_NE(GetUpdateRgn(band.window, dirty, FALSE), ERROR);
+        EXPECT_FALSE(RectInRegion(dirty, &busy)) << "the statistic's cell";
         DeleteObject(dirty);
         // So does a paint of one cell while another cell's look changed unseen (a window dragged
         // over the band): the first meter's scale text hides.

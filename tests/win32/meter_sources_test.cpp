@@ -192,6 +192,14 @@ BOOL WINAPI HugeDrive(LPCSTR, PULARGE_INTEGER available, PULARGE_INTEGER total,
     return !exFails;
 }
 
+// GetDriveTypeA as the product code calls it, counted.
+long driveTypesAsked;
+void* realDriveType;
+UINT WINAPI CountedGetDriveType(LPCSTR root) {
+    ++driveTypesAsked;
+    return reinterpret_cast<UINT(WINAPI*)(LPCSTR)>(realDriveType)(root);
+}
+
 TEST(LocalSamples, MemoryAndDrivesWithTheirScalesAndBothFreeSpaceCalls) {
     BindDiskFreeSpaceEx();
     ASSERT_TRUE(DefineWineDrive('R', DRIVE_CDROM, "/tmp"));
@@ -217,6 +225,14 @@ TEST(LocalSamples, MemoryAndDrivesWithTheirScalesAndBothFreeSpaceCalls) {
             << key << " " << index << ": " << value << " of " << m->scale;
     }
 
+    // A drive's type (a costly question under Wine) is asked again after 10 s, not every time.
+    realDriveType =
+        HookImport("kernel32.dll", "GetDriveTypeA", reinterpret_cast<void*>(&CountedGetDriveType));
+    for (uint32_t now : {900000u, 901000u, 909999u, 910000u}) {
+        EXPECT_TRUE(Sample(t, t.Add(Drive, "Drive\\C:\\", 0, 1000), now).first) << now;
+    }
+    HookImport("kernel32.dll", "GetDriveTypeA", realDriveType);
+    EXPECT_EQ(driveTypesAsked, 2);
     DWORD totalOld = 0, freeOld = 0, total = 0, available = 0;
     ASSERT_TRUE(GetDriveSpaceWith(nullptr, "C:\\", &totalOld, &freeOld) && totalOld > 0);
     ASSERT_TRUE(GetDriveSpaceWith(&HugeDrive, "C:\\", &total, &available));
