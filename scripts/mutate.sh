@@ -25,7 +25,8 @@ done
 cd "$root"
 
 host_files=(band/meters/meter.cpp band/meters/meter_tick.cpp band/settings/meter_choice.cpp
-  band/shell/band_state.cpp band/window/bar_rules.cpp band/window/grid_layout.cpp setup/core/*.cpp)
+  band/shell/band_state.cpp band/window/bar_rules.cpp band/window/grid_layout.cpp setup/core/*.cpp
+  runtime/mem_string.cpp)
 win32_files=(band/meters/guarded_call.cpp band/meters/sources.cpp band/meters/update_meters.cpp
   band/settings/settings_dialog.cpp band/shell/*.cpp band/window/band_window.cpp
   band/window/draw_bar.cpp band/window/paint_meters.cpp setup/dialogs.cpp setup/files.cpp

@@ -13,11 +13,12 @@ namespace {
 struct MemoryStream {
     std::vector<unsigned char> bytes;
     size_t position = 0;
-    size_t writeBudget = SIZE_MAX; // bytes accepted before writes come up short
+    // The read and the write that fail (counted from 1; none at 0) while the others succeed.
+    size_t reads = 0, failingRead = 0, writes = 0, failingWrite = 0;
 
     static bool Read(void* context, void* buffer, uint32_t size) {
         MemoryStream* s = static_cast<MemoryStream*>(context);
-        if (s->bytes.size() - s->position < size) {
+        if (s->bytes.size() - s->position < size || ++s->reads == s->failingRead) {
             return false;
         }
         memcpy(buffer, s->bytes.data() + s->position, size);
@@ -28,7 +29,7 @@ struct MemoryStream {
         MemoryStream* s = static_cast<MemoryStream*>(context);
         const unsigned char* p = static_cast<const unsigned char*>(data);
         s->bytes.insert(s->bytes.end(), p, p + size);
-        return s->bytes.size() <= s->writeBudget;
+        return ++s->writes != s->failingWrite;
     }
     // Little-endian numbers, and texts with their terminator.
     MemoryStream& Numbers(std::initializer_list<uint32_t> numbers) {
@@ -105,21 +106,20 @@ TEST(BandState, ShortAndDamagedStreamsFailKeepingWholeMetersOnly) {
     saved.Add(PerfStat, "KERNEL\\CPUUsage", -1, 500).Add(Memory, "Memory\\AvailPhys", 1, 1000);
     MemoryStream full;
     ASSERT_EQ(full.Save(BandOptions{1, 0}, saved.head), BandStateOk);
-    const size_t firstMeterEnds = 24 - 4 + strlen("KERNEL\\CPUUsage") + 25;
 
-    // Every cut: a failure, and the meters kept are exactly those read whole.
-    for (size_t cut = 0; cut < full.bytes.size(); ++cut) {
-        MemoryStream partial;
-        partial.bytes.assign(full.bytes.begin(), full.bytes.begin() + cut);
+    // Whichever read fails, the others succeeding: a failure, and the meters kept are exactly
+    // those read whole (the first meter's reads end with the 12th, the second's with the 19th).
+    for (size_t failing = 1; failing <= 20; ++failing) {
+        MemoryStream stream = full;
+        stream.failingRead = failing;
         MeterList loaded;
         loaded.Add(Memory, "Memory\\Load", 0, 1);
         BandOptions options = {1, 0};
-        EXPECT_EQ(partial.Load(&options, &loaded.head), BandStateFailed) << cut;
-        const std::string keys = loaded.Keys();
-        EXPECT_EQ(keys, cut >= full.bytes.size() - 4 ? saved.Keys()
-                        : cut >= firstMeterEnds      ? saved.Keys().substr(0, keys.size())
-                                                     : "")
-            << cut;
+        EXPECT_EQ(stream.Load(&options, &loaded.head), BandStateFailed) << failing;
+        EXPECT_EQ(loaded.Keys(), failing == 20  ? saved.Keys()
+                                 : failing > 12 ? "KERNEL\\CPUUsage 0 -1 500|"
+                                                : "")
+            << failing;
     }
 
     // The longest key loads; one byte more, or an absurd length, fails without trying to
@@ -141,15 +141,15 @@ TEST(BandState, RoundTripsOptionsAndMetersLeavingOutUnstorableOnesAndShortWrites
         .Add(static_cast<MeterKind>(-7), "Odd\\空き", -123456, 0xFFFFFFFFu);
     const uint32_t size = BandStateSize(saved.head);
     EXPECT_EQ(size, 24u + 15 + 25 + 8 + 25);
-    for (size_t budget = 0; budget <= size; ++budget) {
-        MemoryStream stream;
-        stream.writeBudget = budget;
-        ASSERT_EQ(stream.Save(BandOptions{0, 1}, saved.head),
-                  budget < size ? BandStateFailed : BandStateOk)
-            << budget;
-    }
     MemoryStream stream;
     ASSERT_EQ(stream.Save(BandOptions{0, 1}, saved.head), BandStateOk);
+    EXPECT_EQ(stream.bytes.size(), size);
+    // Whichever write fails, the others succeeding, the save fails.
+    for (size_t failing = 1; failing <= stream.writes; ++failing) {
+        MemoryStream failed;
+        failed.failingWrite = failing;
+        EXPECT_EQ(failed.Save(BandOptions{0, 1}, saved.head), BandStateFailed) << failing;
+    }
     MeterList loaded;
     loaded.Add(Memory, "Memory\\Load", 0, 1); // replaced by the load
     loaded.head->label = CopyText("label");

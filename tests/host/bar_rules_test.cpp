@@ -25,14 +25,15 @@ TEST(BarColours, GradientExtrapolationAndHalfStrength) {
     // 240*-1 + 120*2 = 0. The bright peak of the last segment of an odd u sits one past
     // 2 x half: it must stay bright, not wrap to near black: u = 11, half = 5: red
     // (240*-1 + 255*6) / 5 = 258; green (240*-1 + 120*6) / 5 = 96. A negative channel stops at
-    // 0: u = 2, position 5: green (240*-3 + 120*4) / 1 = -240.
+    // 0: u = 2, position 5: green (240*-3 + 120*4) / 1 = -240. u = 20, position 19: red
+    // (240*1 + 255*9) / 10 = 253.5.
     const struct {
         int position, segments;
         const char* rgb;
     } rows[] = {{0, 10, "16,255,16"}, {1, 10, "60,252,12"},  {5, 10, "240,240,0"},
                 {9, 10, "252,144,0"}, {10, 10, "255,120,0"}, {1, 1, "240,240,0"},
                 {2, 1, "255,120,0"},  {3, 1, "255,0,0"},     {11, 11, "255,96,0"},
-                {5, 5, "255,60,0"},   {5, 2, "255,0,0"}};
+                {5, 5, "255,60,0"},   {19, 20, "253,132,0"}, {5, 2, "255,0,0"}};
     for (const auto& r : rows) {
         EXPECT_EQ(Rgb(BarGradientColour(r.position, r.segments)), r.rgb)
             << r.position << " of " << r.segments;
@@ -58,6 +59,10 @@ TEST(BarCounts, LitAndPeakCountsWithoutOverflow) {
         {0, 4000000000u, 4000000000u, 100, 0, 100},
         // A drive of 100 GB in kilobytes: 50 x 60000000 fits, 50 x 90000000 does not.
         {60000000u, 100000000u, 90000000u, 50, 30, 45},
+        // A value at the next segment's edge (3 x 10 / 3) or short of it needs no halving: the
+        // peak keeps its low bits.
+        {3, 10, 5, 3, 0, 1},
+        {5, 9, 7, 3, 1, 2},
         // Values and peaks above the scale fill the box and stop.
         {150, 100, 0, 10, 10, 0},
         {5, 100, 300, 10, 0, 10},

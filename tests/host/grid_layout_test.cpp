@@ -21,6 +21,7 @@ TEST(ChooseGrid, GridsAndFontsForTypicalAndEdgeSizes) {
         {6, 10, 600, 0, 1, 6, 1, 100, 16},
         {1, 200, 9, 30, 1, 1, 1, 9, 3},
         {1, 200, 41, 30, 1, 1, 1, 41, 16},
+        {1, 1, 30, 0, 1, 1, 1, 30, 12}, // one pixel wide is room enough
         // Same cell height, other width or meter count: same font. No room: a one-by-one grid
         // and the old font left alone.
         {1, 900, 30, 30, 1, 1, 0, 0, 0},
@@ -47,6 +48,19 @@ TEST(ChooseGrid, GridsAndFontsForTypicalAndEdgeSizes) {
                 ASSERT_EQ(shape.columns, (n + shape.rows - 1) / shape.rows)
                     << n << " " << w << "x" << h;
                 ASSERT_LT((shape.rows - 1) * shape.columns, n) << "an empty row";
+                // Its cells tile the area, also where the division leaves a remainder: a row
+                // starts where the one above ends, a cell two pixels right of the one before it;
+                // the last cell ends at the bottom right corner.
+                CellRect before = {0, 0, -2, 0};
+                for (int i = 0; i < shape.rows * shape.columns; ++i) {
+                    const CellRect c = GridCell(i, shape.columns, shape.rows, w, h);
+                    ASSERT_EQ(std::make_pair(c.left, c.top),
+                              i % shape.columns ? std::make_pair(before.right + 2, before.top)
+                                                : std::make_pair(0, before.bottom))
+                        << i << " of " << n << " in " << w << "x" << h;
+                    before = c;
+                }
+                ASSERT_EQ(std::make_pair(before.right, before.bottom), std::make_pair(w, h));
             }
         }
     }

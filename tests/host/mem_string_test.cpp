@@ -41,6 +41,7 @@ TEST(MemString, CopiesMovesOverlapsFillsAndSizesArrays) {
     size_t bytes = 1; // and an array's bytes refused when a size cannot hold them
     EXPECT_TRUE(VtArrayBytes(0, 7, &bytes) && bytes == 0);
     EXPECT_TRUE(VtArrayBytes(3, 5, &bytes) && bytes == 15);
+    EXPECT_TRUE(VtArrayBytes(static_cast<size_t>(-1) / 3, 3, &bytes) && bytes == size_t(-1));
     EXPECT_FALSE(VtArrayBytes(static_cast<size_t>(-1) / 4 + 1, 4, &bytes));
 }
 

@@ -31,6 +31,12 @@ TEST(MeterChoice, NewRecordsTheBandsSettingByExactKey) {
     TakeMeterSetting(choice, list, "Drive\\C:\\");
     TakeMeterSetting(choice, list, nullptr);
     EXPECT_EQ(std::make_pair(choice->enabled, choice->interval), std::make_pair(1, 3000u));
+    // The radio of each interval; one stored by hand shows as 1 s.
+    std::string radios;
+    for (uint32_t interval : {500u, 1000u, 3000u, 250u, 2000u}) {
+        radios += std::to_string(RadioOfInterval(interval) - HalfSecondRadio);
+    }
+    EXPECT_EQ(radios, "01211");
     char* key = JoinKey("Memory", "Load");
     EXPECT_STREQ(key, "Memory\\Load");
     free(key);

@@ -25,12 +25,15 @@ TEST(MeterRecord, NewRecordDefaultsListReleaseAndTexts) {
     EXPECT_STREQ(DriveRootOfKey(head->next->key), "C:\\");
     ReleaseMeters(head);
 
-    // Labels of the tables by index, none outside them (the memory labels in code page 932);
-    // the registry's "true" in any case.
-    EXPECT_STREQ(ResourceLabel(2), "USER");
-    EXPECT_STREQ(MemoryLabel(3), "空き仮想メモリー");
-    EXPECT_EQ(std::make_tuple(ResourceLabel(3), MemoryLabel(4), MemoryLabel(-1)),
-              std::make_tuple(nullptr, nullptr, nullptr));
+    // Labels of the tables by index from -1 to one past each end, none outside them (the memory
+    // labels in code page 932); the registry's "true" in any case.
+    std::string labels;
+    for (int32_t i = -1; i <= 4; ++i) {
+        labels += std::string(ResourceLabel(i) ? ResourceLabel(i) : "-") + "/" +
+                  (MemoryLabel(i) ? MemoryLabel(i) : "-") + " ";
+    }
+    EXPECT_EQ(labels, "-/- SYSTEM/使用中メモリ (%) GDI/空き物理メモリー USER/空きページファイル "
+                      "-/空き仮想メモリー -/- ");
     EXPECT_EQ(std::string() + DriveRootOfKey("Drive\\") + DriveRootOfKey("Dri"), "");
     EXPECT_TRUE(IsTrueText("tRuE"));
     EXPECT_FALSE(IsTrueText("TRUE ") || IsTrueText("TRU"));
@@ -41,21 +44,20 @@ TEST(FormatValue, UnitsTruncatedFractionsAndCapacity) {
     std::string texts;
     for (bool drive : {false, true}) {
         for (uint32_t value :
-             {0u, 1023u, 1024u, 1536u, 10239u, 102400u, 1048575u, 1048576u, UINT32_MAX}) {
+             {0u, 1023u, 1024u, 1536u, 10239u, 10752u, 102400u, 1048575u, 1048576u, UINT32_MAX}) {
             char text[FormatValueCapacity];
             const size_t length = FormatValue(value, drive, text, sizeof(text));
             EXPECT_EQ(length, strlen(text));
             texts += text + std::string(" ");
         }
     }
-    EXPECT_EQ(texts, "0 1023 1.00K 1.50K 9.99K 100K 1023K 1.00M 4095M "
-                     "0.00K 1023K 1.00M 1.50M 9.99M 100M 1023M 1.00G 4095G ");
+    EXPECT_EQ(texts, "0 1023 1.00K 1.50K 9.99K 10.5K 100K 1023K 1.00M 4095M "
+                     "0.00K 1023K 1.00M 1.50M 9.99M 10.5M 100M 1023M 1.00G 4095G ");
 
     // Capacity, then the length written and the text (or the first byte when none fits).
     std::string results;
     for (size_t capacity : {0, 1, 4, 6}) {
-        char text[8];
-        memset(text, '#', sizeof(text));
+        char text[] = "#######";
         const size_t length = FormatValue(1536, false, text, capacity);
         results += std::to_string(length) + ":" + std::string(text, capacity + 1) + " ";
     }

@@ -51,7 +51,9 @@ struct Timeline {
             std::to_string(position) + ":" + std::to_string(bits) + " ";
     }
 
-    MeterTickEffects Tick() {
+    // One tick, after ticking until the clock reads `at` when one is given.
+    MeterTickEffects Tick(uint32_t at = 0) {
+        RunUntil(at ? at : input.now);
         changes.clear();
         const MeterTickEffects effects = RunMeterTick(head, input);
         input.now += 100;
@@ -72,19 +74,16 @@ TEST(UpdateMeters, JumpSetsExactScaleThenDropsAfterQuietMinuteTenSecondsLaterAnd
     EXPECT_TRUE(t.Tick().eraseBackground);
     EXPECT_EQ(m->scale, 10u);
 
-    t.RunUntil(101000);
-    t.values[0] = 730;
-    EXPECT_TRUE(t.Tick().eraseBackground);
+    t.values[0] = 730; // sampled at 101 s
+    EXPECT_TRUE(t.Tick(101000).eraseBackground);
     // The scale takes the value itself, not a step; blink set to 50 and counted down at once.
     EXPECT_EQ(State(m), "value 730 scale 730 peak 730 hold 9 blink 49 high 101000");
     EXPECT_EQ(t.changes, "0:15 ");
 
     t.values[0] = 243; // at or below a third of 730
-    t.RunUntil(160000);
-    EXPECT_EQ(m->scale, 730u);
-    EXPECT_FALSE(t.Tick().eraseBackground) << "159.9 s: not yet";
-    t.RunUntil(161000);
-    EXPECT_TRUE(t.Tick().eraseBackground);
+    EXPECT_FALSE(t.Tick(160000).eraseBackground || m->scale != 730) << "59 s quiet: not yet";
+    m->peak = m->peakHold = 600; // a peak held over the drop
+    EXPECT_TRUE(t.Tick(161000).eraseBackground);
     // The old peak is dropped with the old scale and the same sample raises a new one.
     EXPECT_EQ(State(m), "value 243 scale 500 peak 243 hold 9 blink 49 high 111000");
 
@@ -120,11 +119,8 @@ TEST(UpdateMeters, PeakHeldNineTicksThenFallsBySegmentSteps) {
 
     // A lower sample does not raise the peak; a higher one holds it again.
     t.values[0] = 100;
-    t.RunUntil(53000);
-    t.Tick();
-    EXPECT_EQ(m->value, 100u);
-    EXPECT_LT(m->peak, 940u);
-    EXPECT_GT(m->peak, 100u);
+    t.Tick(53000);
+    EXPECT_TRUE(m->value == 100 && m->peak < 940 && m->peak > 100) << State(m);
 
     // Width 0, or a scale smaller than the width, falls one unit a tick.
     t.input.clientWidth = 0;
@@ -136,13 +132,17 @@ TEST(UpdateMeters, PeakHeldNineTicksThenFallsBySegmentSteps) {
     EXPECT_EQ(m->peak, before - 2);
     EXPECT_EQ(t.changes, "0:4 ") << "only the peak moved";
 
-    // A value that reaches the peak holds it again: sampled every tick, it never falls.
+    // A value that reaches the peak holds it again: sampled every tick, it never falls. The
+    // ticks after the rise report only the blink's phase, where the scale text hides and shows.
     Timeline every(1, 0, 50000);
     every.values[0] = 1000;
-    for (int tick = 0; tick < 12; ++tick) {
+    std::string reported;
+    for (int tick = 0; tick < 52; ++tick) {
         every.Tick();
         ASSERT_EQ(every.meters[0]->peak, 1000u) << tick;
+        reported += every.changes.empty() ? "" : std::to_string(tick) + "@" + every.changes;
     }
+    EXPECT_EQ(reported, "0@0:15 5@0:8 10@0:8 15@0:8 20@0:8 25@0:8 30@0:8 35@0:8 40@0:8 45@0:8 ");
 }
 
 TEST(UpdateMeters, HideInvalidLeavesAndRejoinsTheGrid) {
@@ -153,16 +153,13 @@ TEST(UpdateMeters, HideInvalidLeavesAndRejoinsTheGrid) {
     t.values = {5, 0, NoSample};
     t.RunUntil(101100);
     t.values[0] = 0;
-    t.RunUntil(160000);
-    const MeterTickEffects left = t.Tick();
+    const MeterTickEffects left = t.Tick(160000);
     EXPECT_TRUE(left.layoutChanged && left.eraseBackground) << "left with no scale change";
     // The first, 59 s after its last non-zero, stays; positions count the visible meters before.
     EXPECT_EQ(t.changes, "1:16 1:16 ") << "the other two left";
 
-    t.RunUntil(161000);
-    EXPECT_TRUE(t.Tick().layoutChanged && m->visible == 0);
-    t.RunUntil(162000);
-    EXPECT_FALSE(t.Tick().layoutChanged) << "already out: no change to report";
+    EXPECT_TRUE(t.Tick(161000).layoutChanged && m->visible == 0);
+    EXPECT_FALSE(t.Tick(162000).layoutChanged) << "already out: no change to report";
 
     t.RunUntil(170000);
     t.values[0] = 3;
@@ -202,6 +199,8 @@ TEST(UpdateMeters, RateAfterAGapAndLabelRetries) {
 TEST(UpdateMeters, ScheduleAndQuietMinuteAcrossTheClockWrap) {
     const uint32_t start = 0xFFFFEE08u; // wraps 4.6 s in
     Timeline t(1, 1000, start);
+    t.input.animate = false; // without animation the drop leaves the (held) peak
+    t.meters[0]->peak = t.meters[0]->peakHold = 1000;
     t.values[0] = 900;
     t.Tick();
     t.values[0] = 100;
@@ -212,7 +211,7 @@ TEST(UpdateMeters, ScheduleAndQuietMinuteAcrossTheClockWrap) {
     t.RunUntil(start + 60000);
     EXPECT_EQ(std::make_pair(t.meters[0]->value, t.meters[0]->scale), std::make_pair(150u, 900u));
     t.Tick();
-    EXPECT_EQ(t.meters[0]->scale, 200u);
+    EXPECT_EQ(std::make_pair(t.meters[0]->scale, t.meters[0]->peak), std::make_pair(200u, 1000u));
 }
 
 } // namespace

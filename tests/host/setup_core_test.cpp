@@ -17,8 +17,8 @@ bool IsLeadCp932(unsigned char byte) {
     return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
 
-// Values as the platform would give them: a value too long for the buffer reports the size it
-// needs, as GetEnvironmentVariableA does. The environment's names asked for are noted.
+// Values as the platform would give them: a value too long for the buffer reports its length,
+// the least that says it did not fit. The environment's names asked for are noted.
 struct FakePlatform {
     std::string folders[ExpandEnvironment] = {"C:\\WINDOWS\\SYSTEM", "C:\\Program Files", ""};
     std::map<std::string, std::string> environment;
@@ -34,7 +34,7 @@ size_t FakeLookup(void* context, ExpandSource source, const char* name, char* va
     const std::string text =
         source == ExpandEnvironment ? platform.environment[name] : platform.folders[source];
     if (text.size() >= capacity) {
-        return text.size() + 1;
+        return text.size();
     }
     memcpy(value, text.c_str(), text.size() + 1);
     return text.size();
@@ -55,6 +55,7 @@ TEST(ExpandText, EscapesKeywordsEnvironmentDoubleByteCharactersAndCapacity) {
     platform.environment = {{"TEMP", "C:\\TEMP"},
                             {"FITS", std::string(259, 'f')},
                             {"LONG", std::string(260, 'l')},
+                            {std::string(259, 'n'), "N"},
                             {"\x83\x5C", "value"}};
     // 0x83 0x5C is "ソ": its trail byte is a backslash and must not escape the next byte.
     const struct {
@@ -66,41 +67,44 @@ TEST(ExpandText, EscapesKeywordsEnvironmentDoubleByteCharactersAndCapacity) {
         // A backslash with nothing after it stays (a folder written with a trailing separator).
         {"C:\\\\dir\\", "C:\\dir\\"},
         // Keywords in any case never reach the environment; the install folder, while a run has
-        // not set it, falls back to the environment, as does any other name.
+        // not set it, falls back to the environment, as does any other name, a keyword's prefix
+        // or a name that runs past one included.
         {"%WinSys%|%PROGRAM%", "C:\\WINDOWS\\SYSTEM|C:\\Program Files"},
         {"%TEMP%\\\\x|%setup%|a%NOSUCH%b", "C:\\TEMP\\x||ab [TEMP] [setup] [NOSUCH]"},
+        {"%setu%%SetupX%%WINSY%%programs%", " [setu] [SetupX] [WINSY] [programs]"},
         // Percent signs without a group; the environment is not asked for an empty name.
         {"a%%b%%%", "ab%"},
         // Overlong values are dropped; a name too long for a path is not looked up.
         {"<%LONG%><%FITS%>", "<><" + std::string(259, 'f') + "> [LONG] [FITS]"},
-        {"%" + std::string(300, 'n') + "%x", "x"},
+        {"%" + std::string(259, 'n') + "%%" + std::string(260, 'n') + "%x",
+         "Nx [" + std::string(259, 'n') + "]"},
         // Double-byte characters move as a unit, in text, in names and after an escape; a lead
         // byte with nothing after it is dropped rather than glued onto later text.
-        {"C:\\\\\x83\x5C\\\\vt.dll", "C:\\\x83\x5C\\vt.dll"},
+        {"C:\\\\\x83\x5C\\\\vt\x83\x5C", "C:\\\x83\x5C\\vt\x83\x5C"},
         {"%\x83\x5C%|%\x83\x5C%%", "value|value% [\x83\x5C] [\x83\x5C]"},
-        {"\\\x83\x5Cx", "\x83\x5Cx"},
-        {"ab\x83", "ab"},
+        {"\\\x83\x5Cx\\\x83\x83", "\x83\x5Cx\x83\x83"},
+        {"one lead byte alone\x83", "one lead byte alone"}, // too long to sit in a small string
         {"%\x83", "%"},
+        {"%\x83%", "%\x83%"}, // the lead byte takes the "%" after it: no group
     };
+    // Each text needs its output and the terminator: any less fails, wherever the output fills
+    // up (inside a double-byte character or a value, at an escape or the terminator).
     for (const auto& row : rows) {
         EXPECT_EQ(Expand(platform, row.text), row.expected) << row.text;
+        const size_t needed = row.expected.substr(0, row.expected.find(" [")).size() + 1;
+        for (size_t capacity = 0; capacity < needed; ++capacity) {
+            EXPECT_EQ(Expand(platform, row.text, capacity).substr(0, 8), "<failed>") << capacity;
+        }
+        EXPECT_EQ(Expand(platform, row.text, needed), row.expected) << row.text;
     }
     platform.folders[ExpandInstallFolder] = "D:\\Veltrim";
     platform.folders[ExpandSystemFolder] = std::string(300, 's');
     EXPECT_EQ(Expand(platform, "%Setup%<%winsys%>"), "D:\\Veltrim<>");
-
-    // Text, the capacity it needs; one byte less fails. "x" and the 10 bytes of the install
-    // folder and the terminator take 12.
-    const std::pair<const char*, size_t> fits[] = {
-        {"abc", 4}, {"a\\nb", 4}, {"x%setup%", 12}, {"", 1}, {"\x83\x5C", 3}};
-    for (const auto& row : fits) {
-        EXPECT_NE(Expand(platform, row.first, row.second), "<failed>") << row.first;
-        EXPECT_EQ(Expand(platform, row.first, row.second - 1), "<failed>") << row.first;
-    }
 }
 
 TEST(EnvironmentBlockTest, VariablesByNameInAnyAsciiCase) {
-    const char block[] = "=C:=C:\\\0Path=C:\\WINDOWS\0TEMP=C:\\TEMP\0名前=ソフト表示\0EMPTY=\0";
+    const char block[] =
+        "=C:=C:\\\0Path=C:\\WINDOWS\0TEMP=C:\\TEMP\0名前=ソフト表示\0\x83\x61=x\0EMPTY=\0";
     // Length found, then the buffer; too long for the buffer gives the size it needs and
     // writes nothing. A double-byte name matches byte for byte; the drive entries that start
     // with "=" belong to no name.
@@ -108,15 +112,22 @@ TEST(EnvironmentBlockTest, VariablesByNameInAnyAsciiCase) {
         const char* name;
         size_t capacity;
         std::string expected;
-    } rows[] = {{"temp", 8, "7:C:\\TEMP"},      {"PATH", 260, "10:C:\\WINDOWS"},
-                {"名前", 260, "10:ソフト表示"}, {"TEMP", 7, "8:untouched"},
-                {"EMPTY", 260, "0:"},           {"=C:", 260, "0:"}};
+    } rows[] = {{"temp", 8, "7:C:\\TEMP"},
+                {"PATH", 260, "10:C:\\WINDOWS"},
+                {"名前", 260, "10:ソフト表示"},
+                {"TEMP", 7, "8:untouched"},
+                {"EMPTY", 260, "0:"},
+                {"=C:", 260, "0:"},
+                {"", 260, "0:"},
+                {"\x83\x41", 260, "0:"}};
     for (const auto& row : rows) {
         char value[PathCapacity] = "untouched";
         const size_t length =
             FindEnvironmentValue(block, row.name, value, row.capacity, IsLeadCp932);
         EXPECT_EQ(std::to_string(length) + ":" + (length ? value : ""), row.expected) << row.name;
     }
+    char value[PathCapacity];
+    EXPECT_EQ(FindEnvironmentValue(nullptr, "TEMP", value, sizeof(value), IsLeadCp932), 0u);
 }
 
 TEST(UninstallKeyTest, NamesOnlyTheProductsOwnKey) {
@@ -136,31 +147,38 @@ TEST(UninstallKeyTest, NamesOnlyTheProductsOwnKey) {
 }
 
 TEST(SetupCommandTest, ProgramNameQuotedOrNot) {
-    // The program's own path, long and short, as the start-up reads it.
+    // The program's own path, long and short, as the start-up reads it. Each line gives the
+    // arguments, then the mode and the script path read from them: only the first two characters
+    // count, the third is skipped unseen.
     const char* const own[] = {"C:\\Program Files\\Veltrim ソア\\setup.bin",
                                "C:\\PROGRA~1\\VELTRI~1\\SETUP.BIN"};
     const std::pair<const char*, const char*> rows[] = {
-        {"\"C:\\Program Files\\setup.exe\" /U x", " /U x"},
-        {"  setup.exe /u", " /u"},
-        {"\"unterminated", ""},
+        {"\"C:\\Program Files\\setup.exe\" /U x", " /U x|2x"},
+        {"  setup.exe /u", " /u|1"},
+        {"\"unterminated", "|0"},
         // An unquoted entry with blanks in its folder: exactly the own path is skipped, in either
         // form and ASCII case; a double-byte character (trail byte 0x5C, or "A" in ア) only
         // byte for byte.
         {"c:\\program files\\veltrim ソア\\SETUP.BIN /u C:\\Program Files\\x.dat",
-         " /u C:\\Program Files\\x.dat"},
-        {"C:\\PROGRA~1\\VELTRI~1\\SETUP.BIN /u x", " /u x"},
+         " /u C:\\Program Files\\x.dat|1C:\\Program Files\\x.dat"},
+        {"C:\\PROGRA~1\\VELTRI~1\\SETUP.BIN /Ux", " /Ux|2"},
         // Not the own path (or only its start): the name ends at the first blank.
-        {"C:\\Program Files\\Veltrim ソア\\setup.binx /u", " Files\\Veltrim ソア\\setup.binx /u"},
-        {"C:\\Program Files\\Veltrim ソヂ\\setup.bin /u", " Files\\Veltrim ソヂ\\setup.bin /u"},
+        {"C:\\Program Files\\Veltrim ソア\\setup.binx /u", " Files\\Veltrim ソア\\setup.binx /u|0"},
+        {"C:\\Program Files\\Veltrim ソヂ\\setup.bin /u", " Files\\Veltrim ソヂ\\setup.bin /u|0"},
     };
     for (const auto& row : rows) {
-        EXPECT_STREQ(SkipProgramName(row.first, own, 2, IsLeadCp932), row.second) << row.first;
+        const char* arguments = SkipProgramName(row.first, own, 2, IsLeadCp932);
+        const SetupCommand command = ParseSetupCommand(arguments);
+        EXPECT_EQ(arguments + ("|" + std::to_string(command.mode)) + command.scriptPath, row.second)
+            << row.first;
     }
     // The folder of an uninstall entry's program, quoted or not (ソ ends in 0x5C), in 13 bytes.
     const std::pair<const char*, const char*> entries[] = {
         {"\"C:\\Old Place\\setup.bin\" /u C:\\x\\setup.dat", "C:\\Old Place"},
         {" C:\\Old ソ\\setup.bin /U C:\\x\\setup.dat", "C:\\Old ソ"},
         {"C:\\setup.bin /u x", "C:\\"},
+        {"C:\\ソ", "C:\\"},
+        {"C:\\x\\setup.bin /u", "C:\\x"},
         {"setup.bin /u C:\\x\\setup.dat", nullptr},
         {"\"C:\\x\\setup.bin", nullptr},
         {"C:\\Old Places\\setup.bin", nullptr},
@@ -188,13 +206,20 @@ std::vector<std::string> Lines(const std::string& bytes, size_t fetched) {
 }
 
 TEST(ListSectionTest, LinesFileLinesAndWholeLines) {
-    const std::string section = "a=b\0ソ\\=c\0*C:\\dir\\\0"s;
-    EXPECT_EQ(Lines(section, section.size()),
-              (std::vector<std::string>{"a=b", "ソ\\=c", "*C:\\dir\\"}));
-    // The reader's signal for a section that did not fit: nothing of it is used. A last line
-    // without its zero inside the fetched bytes is not read past.
-    EXPECT_TRUE(Lines(section, ListSectionCutOff).empty());
-    EXPECT_EQ(Lines(section, section.size() - 1), (std::vector<std::string>{"a=b", "ソ\\=c"}));
+    // An empty line ends the section.
+    const std::string section = "a=b\0*C:\\dir\\\0ソ\\=c\0"s;
+    EXPECT_EQ(Lines(section + "\0x\0"s, section.size() + 3),
+              (std::vector<std::string>{"a=b", "*C:\\dir\\", "ソ\\=c"}));
+    // A last line without its zero inside the fetched bytes, or cut inside a double-byte
+    // character, is not read past.
+    for (size_t cut : {section.size() - 1, section.size() - 5}) {
+        EXPECT_EQ(Lines(section, cut), (std::vector<std::string>{"a=b", "*C:\\dir\\"})) << cut;
+    }
+    // A line that fills the section up to the reader's signal for one that did not fit, of
+    // which nothing is used.
+    const std::string longest(ListSectionCutOff - 2, 'l');
+    EXPECT_EQ(Lines(longest, longest.size() + 1), std::vector<std::string>{longest});
+    EXPECT_TRUE(Lines(longest + "l", ListSectionCutOff).empty());
 
     const std::string side259(259, 's');
     const struct {
@@ -206,7 +231,7 @@ TEST(ListSectionTest, LinesFileLinesAndWholeLines) {
         {"=x", ListLineOk, "|x"},
         {"no separator", ListLineNoSeparator, ""},
         // The source ends at a second "=", and the line says so.
-        {"a=b=c", ListLineExtraSeparator, "a|b"},
+        {"a==b", ListLineExtraSeparator, "a|"},
         // Each side holds at most 259 bytes; a double-byte character that would straddle the
         // limit does not fit.
         {side259 + "=" + side259, ListLineOk, side259 + "|" + side259},
@@ -227,12 +252,12 @@ TEST(ListSectionTest, LinesFileLinesAndWholeLines) {
 
     // A whole line in a buffer of 8, or "too long"; a dangling lead byte is dropped.
     std::string copies;
-    for (const char* line : {"*HKCU", "1234567", "12345678", "123456ソ", "ab\x83"}) {
+    for (const char* line : {"*HKCU", "1234567", "12345678", "123456789", "123456ソ", "ab\x83"}) {
         char copy[8] = "";
         const ListLineStatus status = CopyListLine(line, copy, sizeof(copy), IsLeadCp932);
         copies += std::to_string(status) + (status == ListLineOk ? copy : "") + " ";
     }
-    EXPECT_EQ(copies, "0*HKCU 01234567 3 3 0ab ");
+    EXPECT_EQ(copies, "0*HKCU 01234567 3 3 3 0ab ");
 }
 
 } // namespace
