@@ -14,6 +14,10 @@ if(WIN32)
   add_compile_definitions(_WIN32_WINNT=0x0400 WINVER=0x0400 _WIN32_IE=0x0401 WIN32_LEAN_AND_MEAN
                           NOMINMAX)
   add_compile_options(-Os -ffunction-sections -fdata-sections)
+  # What ships is built for size first; the x86_64 tree keeps -Os.
+  if(VT_SHIPPED_BUILD)
+    add_compile_options(-Oz)
+  endif()
   add_link_options(-static -static-libgcc -Wl,--gc-sections)
   if(VT_SHIPPED_BUILD)
     # PE subsystem and OS version 4.0: what Windows 95 and 98 accept.
@@ -21,6 +25,10 @@ if(WIN32)
                      -Wl,--major-subsystem-version=4,--minor-subsystem-version=0)
   endif()
   set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
+  # The toolchain's helper library last on every link line: the binaries that link no C runtime
+  # (-nostdlib, vt_without_c_runtime) still take its 64-bit division and stack probes from it,
+  # and it imports nothing.
+  string(APPEND CMAKE_CXX_STANDARD_LIBRARIES " -lgcc")
   # Each Windows program runs under Wine in a prefix of this build folder.
   set(CMAKE_CROSSCOMPILING_EMULATOR
       "${CMAKE_SOURCE_DIR}/scripts/wine-run;--prefix;${CMAKE_BINARY_DIR}/wineprefix")
@@ -35,9 +43,36 @@ function(vt_product_target target)
   target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti>)
   # Without exceptions the i686 band needs no unwind tables: its one guarded call registers a
   # frame-based handler of its own. (x86_64 keeps them: its structured exceptions unwind by them.)
+  # Arguments pushed rather than stored into a reserved area: a tenth less code. That needs the
+  # stack probes off, which is sound while no frame reaches the 4 KB guard page below the stack:
+  # the build fails if one does (vt_stack_probes turns both back on for a file that needs it).
   if(VT_SHIPPED_BUILD)
-    target_compile_options(${target} PRIVATE -fno-asynchronous-unwind-tables)
+    target_compile_options(${target} PRIVATE -fno-asynchronous-unwind-tables
+      -mno-accumulate-outgoing-args -mno-stack-arg-probe -Werror=frame-larger-than=4000
+      -Werror=vla -Werror=alloca)
   endif()
+endfunction()
+
+# Files of a product target whose frames exceed the guard page: probed, arguments stored.
+function(vt_stack_probes)
+  if(VT_SHIPPED_BUILD)
+    set_source_files_properties(${ARGN} PROPERTIES COMPILE_OPTIONS
+      "-maccumulate-outgoing-args;-mstack-arg-probe;-Wno-frame-larger-than")
+  endif()
+endfunction()
+
+# A shipped binary that starts without a C runtime: ENTRY (a WINAPI function taking ARG_BYTES
+# bytes of arguments) is its entry point, and runtime/c_library.cpp gives the C names that the
+# code and the compiler call; cmake/without-c-runtime.ld lays it out.
+function(vt_without_c_runtime target entry arg_bytes)
+  if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+    set(entry _${entry}@${arg_bytes})
+  endif()
+  target_link_libraries(${target} PRIVATE vt_c_library vt_runtime)
+  set(script ${CMAKE_SOURCE_DIR}/cmake/without-c-runtime.ld)
+  target_link_options(${target} PRIVATE -nostdlib -Wl,-e,${entry} -Wl,-T,${script}
+                      -Wl,--disable-auto-import -Wl,--disable-runtime-pseudo-reloc)
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${script})
 endfunction()
 
 # GoogleTest: the system's in the native build, built from Debian's sources in the cross build.

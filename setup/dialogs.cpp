@@ -102,6 +102,31 @@ INT_PTR CALLBACK DestinationProc(HWND dialog, UINT message, WPARAM wParam, LPARA
     return FALSE;
 }
 
+// The folder of the installed copy when the product's uninstall entry names one: an install
+// elsewhere would leave that copy where nothing removes it.
+void ProposeInstalledFolder() {
+    char keyName[PathCapacity * 2];
+    HKEY key = nullptr;
+    if (!UninstallKeyName(keyName, sizeof(keyName), setupState.title, IsAnsiLeadByte) ||
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyName, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+        return;
+    }
+    char command[PathCapacity * 2 + 8];
+    DWORD type = 0;
+    DWORD size = sizeof(command) - 1;
+    const LONG result = RegQueryValueExA(key, "UninstallString", nullptr, &type,
+                                         reinterpret_cast<BYTE*>(command), &size);
+    RegCloseKey(key);
+    if (result != ERROR_SUCCESS || type != REG_SZ) {
+        return;
+    }
+    command[size] = '\0';
+    char folder[PathCapacity];
+    if (InstalledFolder(command, folder, sizeof(folder), IsAnsiLeadByte)) {
+        CopyBounded(setupState.installFolder, sizeof(setupState.installFolder), folder);
+    }
+}
+
 } // namespace
 
 bool IntroDialog() {
@@ -110,6 +135,7 @@ bool IntroDialog() {
 }
 
 bool DestinationDialog() {
+    ProposeInstalledFolder();
     return DialogBoxParamA(setupState.instance, MAKEINTRESOURCEA(IDD_DESTINATION), nullptr,
                            DestinationProc, 0) == 1;
 }

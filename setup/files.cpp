@@ -60,24 +60,128 @@ bool ReadWhole(HANDLE file, char** content, DWORD* size) {
     return true;
 }
 
-void RewriteOpenWininit(HANDLE file, const char* toPath, const char* fromPath) {
+char* NewBlock(size_t size) {
+    return static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, size));
+}
+
+void FreeBlock(char* block) {
+    if (block) {
+        HeapFree(GetProcessHeap(), 0, block);
+    }
+}
+
+// Rewrites the open WININIT.INI as the change says, or leaves it as it was (also when a write
+// fails). True when it was rewritten; *temporaries (a heap block) then lists the temporary files
+// of the replacements that went.
+bool RewriteOpenWininit(HANDLE file, const WaitingChange& change, char** temporaries) {
     char* old = nullptr;
     DWORD oldSize = 0;
     if (!ReadWhole(file, &old, &oldSize)) {
-        return;
+        return false;
     }
-    const size_t capacity = WininitCapacity(oldSize, toPath, fromPath);
-    char* rewritten = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, capacity));
-    if (rewritten) {
-        const size_t length = RewriteWininit(old, oldSize, toPath, fromPath, rewritten, capacity);
-        if (length && !WriteAll(file, rewritten, static_cast<DWORD>(length))) {
+    WaitingOutput output = {};
+    output.capacity = WininitCapacity(oldSize, change);
+    output.text = NewBlock(output.capacity);
+    output.temporaries = NewBlock(oldSize + 1);
+    bool rewritten = false;
+    if (output.text && output.temporaries &&
+        RewriteWininit(old, oldSize, change, IsAnsiLeadByte, output) &&
+        (change.toPath || output.dropped)) {
+        rewritten = WriteAll(file, output.text, static_cast<DWORD>(output.length));
+        if (!rewritten) {
             WriteAll(file, old, oldSize);
         }
-        HeapFree(GetProcessHeap(), 0, rewritten);
     }
-    if (old) {
-        HeapFree(GetProcessHeap(), 0, old);
+    FreeBlock(output.text);
+    FreeBlock(old);
+    *temporaries = rewritten ? output.temporaries : nullptr;
+    if (!rewritten) {
+        FreeBlock(output.temporaries);
     }
+    return rewritten;
+}
+
+// The temporary files of replacements that no longer wait; one that can't go now goes at the
+// next start of Windows.
+void DeleteTemporaries(char* list) {
+    for (const char* at = list; at && *at; at += strlen(at) + 1) {
+        if (!DeleteFileA(at) && GetFileAttributesA(at) != INVALID_FILE_ATTRIBUTES) {
+            ScheduleRename(at, "NUL");
+        }
+    }
+    FreeBlock(list);
+}
+
+// Where WININIT.INI's lines were handed over to the platform (NT-family Windows), the pending
+// renames that the change drops go from there too.
+void DropHandedOverRenames(const WaitingChange& change) {
+    const char* const name = "PendingFileRenameOperations";
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0,
+                      KEY_QUERY_VALUE | KEY_SET_VALUE, &key) != ERROR_SUCCESS) {
+        return;
+    }
+    DWORD type = 0;
+    DWORD size = 0;
+    char* old = nullptr;
+    WaitingOutput output = {};
+    if (RegQueryValueExA(key, name, nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
+        type == REG_MULTI_SZ && size > 0 && size <= LargestWininit) {
+        old = NewBlock(size);
+        output.capacity = size + 3;
+        output.text = NewBlock(output.capacity);
+        output.temporaries = NewBlock(size + 1);
+    }
+    if (old && output.text && output.temporaries &&
+        RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(old), &size) ==
+            ERROR_SUCCESS &&
+        DropPendingRenames(old, size, change, IsAnsiLeadByte, output) && output.dropped &&
+        (output.length ? RegSetValueExA(key, name, 0, REG_MULTI_SZ,
+                                        reinterpret_cast<const BYTE*>(output.text),
+                                        static_cast<DWORD>(output.length))
+                       : RegDeleteValueA(key, name)) == ERROR_SUCCESS) {
+        DeleteTemporaries(output.temporaries);
+        output.temporaries = nullptr;
+    }
+    RegCloseKey(key);
+    FreeBlock(old);
+    FreeBlock(output.text);
+    FreeBlock(output.temporaries);
+}
+
+// Changes what waits for the next start of Windows as a WaitingChange on these paths says; true
+// when WININIT.INI was rewritten.
+bool ChangeWaiting(const char* path, const char* toPath, const char* fromPath) {
+    char windows[PathCapacity];
+    const UINT length = GetWindowsDirectoryA(windows, sizeof(windows));
+    char wininit[PathCapacity];
+    if (length == 0 || length >= sizeof(windows) ||
+        !JoinPath(wininit, sizeof(wininit), windows, "WININIT.INI")) {
+        return false;
+    }
+    // A line with a cut path would rename the wrong file: no change then.
+    char shortPath[PathCapacity];
+    char shortTo[PathCapacity];
+    char shortFrom[PathCapacity];
+    if (!ToShortPath(shortPath, sizeof(shortPath), path) ||
+        (toPath && (!ToShortPath(shortTo, sizeof(shortTo), toPath) ||
+                    !ToShortPath(shortFrom, sizeof(shortFrom), fromPath)))) {
+        return false;
+    }
+    const WaitingChange change = {shortPath, toPath ? shortTo : nullptr, shortFrom};
+    DropHandedOverRenames(change);
+    // One handle, unshared, from the read to the last write: nobody changes it in between. Only
+    // a line to add creates the file.
+    HANDLE file = CreateFileA(wininit, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              toPath ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    char* temporaries = nullptr;
+    const bool rewritten = RewriteOpenWininit(file, change, &temporaries);
+    CloseHandle(file);
+    DeleteTemporaries(temporaries);
+    return rewritten;
 }
 
 // The folder of a full file path. A file in a drive's root gives the root with its backslash,
@@ -162,28 +266,14 @@ bool ToShortPath(char* output, size_t capacity, const char* path) {
 }
 
 void ScheduleRename(const char* fromPath, const char* toPath) {
-    char windows[PathCapacity];
-    const UINT length = GetWindowsDirectoryA(windows, sizeof(windows));
-    char wininit[PathCapacity];
-    if (length == 0 || length >= sizeof(windows) ||
-        !JoinPath(wininit, sizeof(wininit), windows, "WININIT.INI")) {
-        return;
+    const bool deletes = lstrcmpiA(toPath, "NUL") == 0;
+    if (ChangeWaiting(deletes ? fromPath : toPath, toPath, fromPath)) {
+        setupState.restartNeeded = true;
     }
-    // A line with a cut path would rename the wrong file: no line then.
-    char shortFrom[PathCapacity];
-    char shortTo[PathCapacity];
-    if (!ToShortPath(shortFrom, sizeof(shortFrom), fromPath) ||
-        !ToShortPath(shortTo, sizeof(shortTo), toPath)) {
-        return;
-    }
-    // One handle, unshared, from the read to the last write: nobody changes it in between.
-    HANDLE file = CreateFileA(wininit, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return;
-    }
-    RewriteOpenWininit(file, shortTo, shortFrom);
-    CloseHandle(file);
+}
+
+void ForgetWaitingChanges(const char* path) {
+    ChangeWaiting(path, nullptr, nullptr);
 }
 
 bool CopyInstallFile(const char* source, const char* destination, EErrorCode* error) {
@@ -214,6 +304,7 @@ bool CopyInstallFile(const char* source, const char* destination, EErrorCode* er
         return false;
     }
     if (CopyFileA(fullSource, fullDestination, FALSE)) {
+        ForgetWaitingChanges(fullDestination);
         return true;
     }
     *error = InternalError;
@@ -227,6 +318,8 @@ bool CopyInstallFile(const char* source, const char* destination, EErrorCode* er
 }
 
 void DeleteOrSchedule(const char* path) {
+    // Whatever waits to put the file back goes first, while its short name can still be found.
+    ForgetWaitingChanges(path);
     if (DeleteFileA(path)) {
         return;
     }

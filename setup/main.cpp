@@ -95,13 +95,15 @@ void ReadOpeningTexts() {
                     setupState.explanation, sizeof(setupState.explanation));
 }
 
+// The restart question only when the run left something for the restart.
 void EndOfRun(bool succeeded) {
-    if (setupState.uninstallMode || setupState.restartNeeded) {
+    if (setupState.restartNeeded) {
         RestartWindows(setupState.uninstallMode);
         return;
     }
+    HandOverWaitingChanges();
     // A run that failed has said why, or the user stopped it: no word of a finished install.
-    if (succeeded) {
+    if (succeeded && !setupState.uninstallMode) {
         MessageBoxA(nullptr, "インストールが終了しました。", "確認", MB_OK | MB_ICONEXCLAMATION);
     }
 }
@@ -144,14 +146,15 @@ SetupCommand ReadCommandLine() {
 
 } // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    setupState.instance = instance;
+// The process's entry point: no C runtime runs before it, and nothing after ExitProcess.
+extern "C" void WINAPI SetupEntry() {
+    setupState.instance = GetModuleHandleA(nullptr);
     const SetupCommand command = ReadCommandLine();
     if (command.mode == SetupRelaunch) {
         RelaunchForUninstall(command.scriptPath);
-        return 0;
+    } else {
+        setupState.uninstallMode = command.mode == SetupUninstall;
+        GuardedRun(command);
     }
-    setupState.uninstallMode = command.mode == SetupUninstall;
-    GuardedRun(command);
-    return 0;
+    ExitProcess(0);
 }

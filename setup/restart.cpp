@@ -206,6 +206,19 @@ bool TransferPendingRenames(const char* wininitPath) {
     return all;
 }
 
+void HandOverWaitingChanges() {
+#if defined(__i386__)
+    Services16 services = {};
+    if (Find16BitServices(services)) {
+        return;
+    }
+#endif
+    char wininit[PathCapacity];
+    if (WininitPath(wininit, sizeof(wininit))) {
+        TransferPendingRenames(wininit);
+    }
+}
+
 void RestartWindows(bool uninstallMode) {
 #if defined(__i386__)
     Services16 services = {};
@@ -227,10 +240,7 @@ void RestartWindows(bool uninstallMode) {
     }
 #endif
     // Handed over whatever the answer, so that the next start carries them out as WININIT.INI's.
-    char wininit[PathCapacity];
-    if (WininitPath(wininit, sizeof(wininit))) {
-        TransferPendingRenames(wininit);
-    }
+    HandOverWaitingChanges();
     if (AskRestart(uninstallMode)) {
         RebootNt();
     }

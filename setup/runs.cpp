@@ -370,10 +370,9 @@ bool RunUninstall(const char* scriptPath) {
     if (!WaitUntilReady()) {
         return false;
     }
-    if (!RunScriptCommand(KeyRunBeforeDelete)) {
-        ShowSetupError("アンインストールに失敗しました");
-        return false;
-    }
+    // A missing or failing pre-delete command must not keep the product from being removed:
+    // what it would have undone (a registration) then points at files that are gone.
+    RunScriptCommand(KeyRunBeforeDelete);
     DeleteInstalledFiles();
     DeleteListedKeys();
     // The list is read before the script copy goes.

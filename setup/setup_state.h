@@ -77,6 +77,8 @@ bool DestinationDialog();
 
 // Asks to restart Windows to complete the run and restarts on Yes.
 void RestartWindows(bool uninstallMode);
+// Where Windows carries out no WININIT.INI at its start, hands its lines over to the platform.
+void HandOverWaitingChanges();
 // Where Windows carries out no WININIT.INI: hands its [rename] lines to the platform's pending
 // renames and removes them from the file. False when a line could not be handed over.
 bool TransferPendingRenames(const char* wininitPath);
@@ -91,9 +93,13 @@ bool EndsWithBackslash(const char* path);
 bool JoinPath(char* output, size_t capacity, const char* folder, const char* name);
 // The short form of an existing path as the disk names it; "NUL" stays. False when it won't fit.
 bool ToShortPath(char* output, size_t capacity, const char* path);
-// Adds "toPath=fromPath" (short forms) under [rename] of WININIT.INI; the file is left as it was
-// when anything fails.
+// Adds "toPath=fromPath" (short forms) under [rename] of WININIT.INI, in place of what still
+// waits to change the same file (toPath, or fromPath for a target of NUL), and notes that a
+// restart is needed. The file is left as it was when anything fails.
 void ScheduleRename(const char* fromPath, const char* toPath);
+// A file was put in place or deleted: nothing that waits for the next start of Windows may still
+// replace or delete it, and the temporary files of such replacements go.
+void ForgetWaitingChanges(const char* path);
 // Copies source to destination (a trailing backslash: the source's name in that folder), asking
 // before it creates a missing folder; a file in use is replaced at the next start of Windows.
 // False, with the code of the message to show in error, when the file was not put in place.

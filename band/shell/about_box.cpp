@@ -1,6 +1,5 @@
 #include "about_box.h"
 
-#include <stdlib.h>
 #include <string.h>
 
 #include "../resources/resource.h"
@@ -11,13 +10,7 @@ namespace {
 // Kept for the process: attached while an about box is open, empty in between.
 LinkLabel webLink;
 LinkLabel mailLink;
-bool linksArranged;
 HWND openBox;
-
-void ReleaseLinks() {
-    Detach(&webLink);
-    Detach(&mailLink);
-}
 
 // The link's target is its own text with a scheme in front, so the resource holds the address.
 void AttachLink(LinkLabel* link, HWND dialog, int id, const char* scheme) {
@@ -39,10 +32,6 @@ HWND OpenAboutBox() {
 }
 
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-    if (!linksArranged) {
-        linksArranged = true;
-        atexit(ReleaseLinks);
-    }
     switch (message) {
     case WM_INITDIALOG:
         openBox = dialog;

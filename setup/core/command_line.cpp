@@ -69,6 +69,40 @@ const char* SkipProgramName(const char* commandLine, const char* const* ownPaths
     return p;
 }
 
+bool InstalledFolder(const char* uninstallString, char* folder, size_t capacity,
+                     LeadByteTest isLead) {
+    const char* program = SkipBlanks(uninstallString);
+    const bool quoted = *program == '"';
+    program += quoted ? 1 : 0;
+    // An unquoted program path ends where the switch follows it.
+    const char* end = program;
+    const char* separator = nullptr;
+    while (*end && *end != '"' &&
+           (quoted || !(IsBlank(end[0]) && end[1] == '/' && (end[2] == 'u' || end[2] == 'U') &&
+                        (!end[3] || IsBlank(end[3]))))) {
+        if (*end == '\\') {
+            separator = end;
+        }
+        end += (isLead(static_cast<unsigned char>(*end)) && end[1]) ? 2 : 1;
+    }
+    if ((quoted && *end != '"') || !separator) {
+        return false;
+    }
+    size_t length = static_cast<size_t>(separator - program);
+    // A program in a drive's root: the root with its backslash.
+    if (length > 0 && program[length - 1] == ':') {
+        ++length;
+    }
+    if (length == 0 || length >= capacity) {
+        return false;
+    }
+    for (size_t i = 0; i < length; ++i) {
+        folder[i] = program[i];
+    }
+    folder[length] = '\0';
+    return true;
+}
+
 SetupCommand ParseSetupCommand(const char* arguments) {
     const char* p = SkipBlanks(arguments);
     SetupCommand command = {SetupInstall, ""};

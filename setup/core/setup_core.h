@@ -31,6 +31,11 @@ struct SetupCommand {
 // form; ASCII case ignored) and a blank ends after that path, any other at its first blank.
 const char* SkipProgramName(const char* commandLine, const char* const* ownPaths,
                             size_t ownPathCount, LeadByteTest isLead);
+// The folder of the program that an uninstall entry's command starts (quoted, or unquoted and
+// followed by "/u"), without a trailing backslash unless it is a drive's root. False when the
+// program names no folder or the folder does not fit into capacity.
+bool InstalledFolder(const char* uninstallString, char* folder, size_t capacity,
+                     LeadByteTest isLead);
 // Chooses the mode from the arguments; only the first two characters count, the third is
 // skipped unseen and the rest, blanks included, is the script path.
 SetupCommand ParseSetupCommand(const char* arguments);
@@ -99,16 +104,42 @@ ListLineStatus CopyListLine(const char* line, char* output, size_t capacity, Lea
 ListLineStatus SplitFileLine(const char* line, char* destination, size_t destinationCapacity,
                              char* source, size_t sourceCapacity, LeadByteTest isLead);
 
-// ---- WININIT.INI -------------------------------------------------------------------------------
+// ---- What waits for the next start of Windows ---------------------------------------------------
 
-// The bytes the rewrite of previous content of oldSize bytes can need with these two paths.
-size_t WininitCapacity(size_t oldSize, const char* toPath, const char* fromPath);
-// Writes the new content of WININIT.INI into output: every previous byte in order, and one line
-// "toPath=fromPath" CR LF directly after the first "[rename]" line that ends in CR LF, or appended
-// under a new "[rename]" header. The previous content is taken by its size (a zero byte in it is
-// content). Returns the length written, or 0 when capacity is smaller than WininitCapacity.
-size_t RewriteWininit(const char* old, size_t oldSize, const char* toPath, const char* fromPath,
-                      char* output, size_t capacity);
+// One run's change to a file (paths in short form): the operations still waiting to change the
+// file at path (replace it, or delete it) go, and when toPath is not null the line
+// "toPath=fromPath" is added. Paths are compared with ASCII letters in either case.
+struct WaitingChange {
+    const char* path;
+    const char* toPath;
+    const char* fromPath;
+};
+
+// Where a rewrite puts its result. temporaries holds at least one byte more than the previous
+// content: it receives the sources of the replacements that went (the temporary files that would
+// have replaced the file), each ended by a zero, and an empty string after the last.
+struct WaitingOutput {
+    char* text;
+    size_t capacity;
+    char* temporaries;
+    size_t length;  // bytes written to text
+    size_t dropped; // operations that went
+};
+
+// The bytes the rewrite of WININIT.INI with previous content of oldSize bytes can need.
+size_t WininitCapacity(size_t oldSize, const WaitingChange& change);
+// The new content of WININIT.INI: every previous byte in order except the [rename] lines that go,
+// and the new line directly after the first "[rename]" line that ends in CR LF, or appended under
+// a new "[rename]" header. The previous content is taken by its size (a zero byte in it is
+// content). False when output.capacity is smaller than WininitCapacity.
+bool RewriteWininit(const char* old, size_t oldSize, const WaitingChange& change,
+                    LeadByteTest isLead, WaitingOutput& output);
+// The pending renames of NT-family Windows (pairs of zero-terminated source and target paths,
+// each after "\??\", "!" before a target that is replaced, an empty target for a deletion, an
+// empty string after the last pair) without the pairs that the change drops; no pair left gives
+// length 0. False when output.capacity is smaller than oldSize + 3.
+bool DropPendingRenames(const char* old, size_t oldSize, const WaitingChange& change,
+                        LeadByteTest isLead, WaitingOutput& output);
 
 // ---- Short paths -------------------------------------------------------------------------------
 

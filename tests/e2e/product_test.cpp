@@ -2,6 +2,7 @@
 // band from its class id, and the uninstall waits for the band to go before it deletes anything.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 #include "screen_shot.h"
@@ -27,34 +28,77 @@ void Screenshot(HWND window, const char* name) {
     ReleaseDC(nullptr, screen);
 }
 
-TEST(ProductTest, InstallShowUninstallAndRestart) {
-    const std::string folder = Folder;
-    for (const char* name : {"vt.dll", "setup.bin", "setup.dat"}) {
-        DeleteFileA((folder + "\\" + name).c_str());
-    }
-    RemoveDirectoryA(Folder);
-    SetRegText(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion",
-               "ProgramFilesPath", "C:\\Program Files");
-    // Started from its own folder, as Explorer starts it: the script names vt.dll bare.
+// setup.exe started from its own folder, as Explorer starts it (the script names vt.dll bare),
+// taken through to its last question; the first run's windows are kept as screenshots.
+void Install(bool first, bool restart) {
     const std::string dist = ProgramFolder() + "dist64";
     SetCurrentDirectoryA(dist.c_str());
     SetupProcess setup(dist + "\\setup.exe", "");
     SetCurrentDirectoryA(ProgramFolder().c_str());
     HWND intro = WaitForWindow(setup, (std::string(Title) + "のセットアップ").c_str());
     ASSERT_NE(intro, nullptr);
-    Screenshot(intro, "setup_intro.png");
+    if (first) {
+        Screenshot(intro, "setup_intro.png");
+    }
     Press(intro, IDOK);
     HWND destination = WaitForWindow(setup, "インストール先の選択");
     ASSERT_NE(destination, nullptr);
-    Screenshot(destination, "setup_destination.png");
+    if (first) {
+        Screenshot(destination, "setup_destination.png");
+    }
     EXPECT_EQ(ItemText(destination, 1001), Folder);
+    const bool newFolder = !Exists(Folder);
     Press(destination, IDOK);
     Answer("インストール先の確認", IDYES);
-    Answer("フォルダの作成", IDYES, nullptr,
-           [](HWND box) { Screenshot(box, "setup_folder_question.png"); });
-    Answer("確認", IDOK, "インストールが終了しました。");
+    if (newFolder) {
+        Answer("フォルダの作成", IDYES, nullptr,
+               [](HWND box) { Screenshot(box, "setup_folder_question.png"); });
+    }
+    if (restart) {
+        Answer("再起動", IDNO, "インストールを完了するため、Windowsを再起動します。");
+    } else {
+        Answer("確認", IDOK, "インストールが終了しました。");
+    }
     EXPECT_EQ(setup.WaitForExit(), 0u);
+}
+
+// The uninstall entry started as Windows starts it; the copy that runs it shows the opening
+// dialog, then the prompt if the band is shown, then the restart question if anything waits.
+void Uninstall(const std::function<void(HWND)>& prompt, bool restart) {
+    const std::string command = RegText(HKEY_LOCAL_MACHINE, EntryKey, "UninstallString");
+    EXPECT_EQ(RunAndWait(command, (std::string(Folder) + "\\setup.bin").c_str()), 0u);
+    HWND uninstall = WaitForAnyWindow((std::string(Title) + "のアンインストール").c_str());
+    ASSERT_NE(uninstall, nullptr) << "the entry did not start the uninstall";
+    SetupProcess copy(uninstall);
+    Press(uninstall, IDOK);
+    if (prompt) {
+        Answer("確認", IDRETRY, nullptr, prompt);
+    }
+    if (restart) {
+        Answer("再起動", IDNO, "アンインストールを完了するため、Windowsを再起動します。");
+    }
+    EXPECT_EQ(copy.WaitForExit(), 0u);
+}
+
+TEST(ProductTest, InstallShowUninstallAndRestart) {
+    const std::string folder = Folder;
+    DeleteMatching(folder + "\\", "*");
+    RemoveDirectoryA(Folder);
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, EntryKey);
+    SetRegText(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion",
+               "ProgramFilesPath", "C:\\Program Files");
+    Install(true, false);
     EXPECT_TRUE(Exists(folder + "\\vt.dll"));
+
+    // Uninstalled while another program holds vt.dll, installed again once it let go, before the
+    // restart: the restart keeps the new vt.dll.
+    HMODULE held = LoadLibraryA((folder + "\\vt.dll").c_str());
+    ASSERT_NE(held, nullptr);
+    Uninstall(nullptr, true);
+    FreeLibrary(held);
+    Install(false, false);
+    EXPECT_EQ(RunAndWait("wineboot.exe -r"), 0u);
+    EXPECT_TRUE(FileText(folder + "\\vt.dll") == FileText(ProgramFolder() + "dist64\\vt.dll"));
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, ClassKey));
 
     // The shell's stand-in creates the band from its class id.
@@ -62,31 +106,31 @@ TEST(ProductTest, InstallShowUninstallAndRestart) {
     HWND frame = WaitForChild(host, "VeltrimHostFrame");
     ASSERT_NE(frame ? WaitForChild(host, "VeltrimClass", frame) : nullptr, nullptr);
 
-    // The uninstall entry started as Windows starts it, while the band is shown: the copy that
-    // runs it asks for the band to go, and Retry goes on once the host is closed.
-    const std::string command = RegText(HKEY_LOCAL_MACHINE, EntryKey, "UninstallString");
-    EXPECT_EQ(RunAndWait(command, (folder + "\\setup.bin").c_str()), 0u);
-    HWND uninstall = WaitForAnyWindow((std::string(Title) + "のアンインストール").c_str());
-    ASSERT_NE(uninstall, nullptr) << "the entry did not start the uninstall";
-    SetupProcess copy(uninstall);
-    Press(uninstall, IDOK);
-    Answer("確認", IDRETRY, nullptr, [&](HWND prompt) {
-        EXPECT_NE(MessageText(prompt).find("バンドをタスクバーから取り除いてから"),
-                  std::string::npos);
-        PostMessageA(frame, WM_CLOSE, 0, 0);
-        EXPECT_EQ(host.WaitForExit(), 0u);
-    });
-    Answer("再起動", IDNO, "アンインストールを完了するため、Windowsを再起動します。");
-    EXPECT_EQ(copy.WaitForExit(), 0u);
+    // An upgrade while the band is shown leaves the new vt.dll to the restart.
+    Install(false, true);
+
+    // Uninstalled before that restart, while the band is shown: the copy that runs it asks for
+    // the band to go, and Retry goes on once the host is closed. The waiting upgrade goes too,
+    // and nothing is left for a restart.
+    Uninstall(
+        [&](HWND prompt) {
+            EXPECT_NE(MessageText(prompt).find("バンドをタスクバーから取り除いてから"),
+                      std::string::npos);
+            PostMessageA(frame, WM_CLOSE, 0, 0);
+            EXPECT_EQ(host.WaitForExit(), 0u);
+        },
+        false);
     EXPECT_FALSE(Exists(Folder));
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ClassKey));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, EntryKey));
 
-    // What waits for the restart (the temporary copy that ran the uninstall) goes with it.
+    // What waits for the restart (the temporary copy that ran the uninstall) goes with it, and
+    // nothing of the product comes back.
     const int before = TemporaryFileCount();
     EXPECT_GT(before, 0);
     EXPECT_EQ(RunAndWait("wineboot.exe -r"), 0u);
     EXPECT_LT(TemporaryFileCount(), before);
+    EXPECT_FALSE(Exists(Folder));
 }
 
 } // namespace

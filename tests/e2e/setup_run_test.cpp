@@ -46,21 +46,22 @@ class SetupRunTest : public ::testing::Test {
     // A script that installs a.txt, a file that does not exist and c.txt into the target (the
     // error ends the copying before c.txt), and on uninstall empties the target, keeps the media
     // folder (listed only if empty) and removes its empty subfolder. (Its commands run in the
-    // product test, where they register the band.)
+    // product test, where they register the band; here the pre-delete one cannot start.)
     void SetUp() override {
         Clean();
         WriteFileText(media.path + "a.txt", "first file");
         const std::string src = Escaped(media.path);
         const std::string dst = Escaped(target);
-        WriteFileText(media.path + "SETUP.DAT",
-                      "[Info]\r\nTitle=" + Title +
-                          "\r\n[Uninstall]\r\nReadyUninstall=" + Escaped(ProgramFolder()) +
-                          "libready_double.dll,ReadyAfterTwo\r\nPrompt=" + Prompt +
-                          "\r\n[Install.files]\r\n" + dst + "=" + src + "a.txt\r\n" + dst + "=" +
-                          src + "missing.txt\r\n" + dst + "=" + src +
-                          "c.txt\r\n[Uninstall.regs]\r\n*Software\\Veltrim試験\\Kept\r\n"
-                          "Software\\Veltrim試験\\Gone\r\n[Uninstall.files]\r\n%setup%\\\\\r\n*" +
-                          src + "\r\n*" + src + "empty\\\\\r\n");
+        WriteFileText(
+            media.path + "SETUP.DAT",
+            "[Info]\r\nTitle=" + Title +
+                "\r\n[Uninstall]\r\nRunBeforeDelete=no-such-program.exe\r\nReadyUninstall=" +
+                Escaped(ProgramFolder()) + "libready_double.dll,ReadyAfterTwo\r\nPrompt=" + Prompt +
+                "\r\n[Install.files]\r\n" + dst + "=" + src + "a.txt\r\n" + dst + "=" + src +
+                "missing.txt\r\n" + dst + "=" + src +
+                "c.txt\r\n[Uninstall.regs]\r\n*Software\\Veltrim試験\\Kept\r\n"
+                "Software\\Veltrim試験\\Gone\r\n[Uninstall.files]\r\n%setup%\\\\\r\n*" +
+                src + "\r\n*" + src + "empty\\\\\r\n");
     }
     // What the runs left for the next start of Windows is never carried out.
     void TearDown() override {
@@ -115,16 +116,23 @@ TEST_F(SetupRunTest, InstallOverAFileInUseThenUninstall) {
     SetRegText(HKEY_CURRENT_USER, "Software\\Veltrim試験\\Gone\\Sub", "v", "x");
     CreateDirectoryA((media.path + "empty").c_str(), nullptr);
     // The entry's command as Windows runs it (the copy it starts in the temporary folder goes at
-    // the restart: the product test).
-    EXPECT_EQ(RunAndWait(command, (target + "setup.bin").c_str()), 0u);
-    HWND intro = WaitForAnyWindow((Title + "のアンインストール").c_str());
-    ASSERT_NE(intro, nullptr);
-    SetupProcess copy(intro);
-    Press(intro, IDOK);
-    Answer("確認", IDRETRY, Prompt);
-    Answer("確認", IDRETRY, Prompt);
-    Answer("再起動", IDNO, "アンインストールを完了するため、Windowsを再起動します。");
-    EXPECT_EQ(copy.WaitForExit(), 0u);
+    // the restart: the product test), twice: Cancel at the prompt deletes nothing and asks for
+    // no restart; then Retry until the readiness function agrees. The pre-delete command that
+    // cannot start keeps nothing from going.
+    for (bool cancel : {true, false}) {
+        EXPECT_EQ(RunAndWait(command, (target + "setup.bin").c_str()), 0u);
+        HWND intro = WaitForAnyWindow((Title + "のアンインストール").c_str());
+        ASSERT_NE(intro, nullptr);
+        SetupProcess copy(intro);
+        Press(intro, IDOK);
+        Answer("確認", cancel ? IDCANCEL : IDRETRY, Prompt);
+        if (!cancel) {
+            Answer("確認", IDRETRY, Prompt);
+            Answer("再起動", IDNO, "アンインストールを完了するため、Windowsを再起動します。");
+        }
+        EXPECT_EQ(copy.WaitForExit(), 0u);
+        EXPECT_EQ(Exists(target + "setup.dat"), cancel);
+    }
     CloseHandle(held);
 
     // The files are gone (the entry too: the product test), a.txt waits for the restart.

@@ -28,9 +28,13 @@ TEST(SetupUiTest, RefusedCommandLinesAndTheStoredEntry) {
 
     // One installer at a time: a second one is refused while the first runs, and so is the copy
     // that the uninstall's relaunch starts (the relaunch itself ends at once without looking).
-    // Cancel in the destination dialog then ends the install.
+    // Cancel in the destination dialog then ends the install; it proposed the folder of the
+    // installed copy that the uninstall entry starts.
     WriteFileText(folder.path + "SETUP.DAT", "[Info]\r\nTitle=Veltrim ソフト\r\n[Install]\r\n"
                                              "DefaultInstallFolder=C:\\\\Veltrim\r\n");
+    SetRegText(HKEY_LOCAL_MACHINE,
+               "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Veltrim ソフト",
+               "UninstallString", "\"C:\\Old Place\\setup.bin\" /u C:\\Old Place\\setup.dat");
     SetupProcess setup(setupExe, "");
     HWND intro = WaitForWindow(setup, "Veltrim ソフトのセットアップ");
     ASSERT_NE(intro, nullptr);
@@ -43,17 +47,18 @@ TEST(SetupUiTest, RefusedCommandLinesAndTheStoredEntry) {
     Press(intro, IDOK);
     HWND destination = WaitForWindow(setup, "インストール先の選択");
     ASSERT_NE(destination, nullptr);
+    EXPECT_EQ(ItemText(destination, 1001), "C:\\Old Place");
     Press(destination, IDCANCEL);
     EXPECT_EQ(setup.WaitForExit(), 0u);
 
     // The uninstall entry as stored, quoted, and as an older install stored it: a program path
-    // with blanks, not quoted. Both are in uninstall mode and end with the restart question.
+    // with blanks, not quoted. Both are in uninstall mode (which removes the entry) and, with
+    // nothing left for a restart, end without the restart question.
     for (bool quoted : {true, false}) {
         // The uninstall deletes setup.dat.
         WriteFileText(folder.path + "setup.dat", "[Info]\r\nTitle=Veltrim ソフト\r\n");
         SetupProcess uninstall(setupExe, " /U " + folder.path + "setup.dat", quoted);
         Answer("Veltrim ソフトのアンインストール", IDOK);
-        Answer("再起動", IDNO, "アンインストールを完了するため、Windowsを再起動します。");
         EXPECT_EQ(uninstall.WaitForExit(), 0u) << "quoted " << quoted;
     }
 }

@@ -104,14 +104,23 @@ bool Alias(void*, const char* path, char* alias, size_t capacity) {
     return true;
 }
 
-// The rewrite keeps every old byte within its computed buffer; a short path stays in its capacity.
+// Both rewrites stay within their computed buffers; a new line is always written, and whatever
+// is dropped, no more bytes go than were there. A short path stays in its capacity.
 void CheckWininit(const uint8_t* data, size_t size, const char* text) {
-    const char* to = "C:\\PROGRA~1\\VT.DLL";
-    const char* from = "C:\\PROGRA~1\\_STT0001";
-    std::vector<char> output(WininitCapacity(size, to, from));
-    const size_t length = RewriteWininit(reinterpret_cast<const char*>(data), size, to, from,
-                                         output.data(), output.size());
-    if (length < size + strlen(to) + strlen(from) + 3 || length > output.size()) {
+    const char* old = reinterpret_cast<const char*>(data);
+    const char* path = "C:\\PROGRA~1\\VT.DLL";
+    const WaitingChange change = {path, size % 2 ? "NUL" : path, "C:\\PROGRA~1\\_STT0001"};
+    const size_t added = strlen(change.toPath) + strlen(change.fromPath) + 3;
+    std::vector<char> output(WininitCapacity(size, change)), temporaries(size + 1);
+    WaitingOutput rewrite = {output.data(), output.size(), temporaries.data(), 0, 0};
+    if (!RewriteWininit(old, size, change, IsLeadCp932, rewrite) || rewrite.length < added ||
+        rewrite.length > output.size() || (!rewrite.dropped && rewrite.length < size + added)) {
+        abort();
+    }
+    std::vector<char> pending(size + 3);
+    rewrite = {pending.data(), pending.size(), temporaries.data(), 0, 0};
+    if (!DropPendingRenames(old, size, {path, nullptr, nullptr}, IsLeadCp932, rewrite) ||
+        rewrite.length > pending.size()) {
         abort();
     }
     const size_t capacity = size % 64;

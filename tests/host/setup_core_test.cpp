@@ -156,6 +156,22 @@ TEST(SetupCommandTest, ProgramNameQuotedOrNot) {
     for (const auto& row : rows) {
         EXPECT_STREQ(SkipProgramName(row.first, own, 2, IsLeadCp932), row.second) << row.first;
     }
+    // The folder of an uninstall entry's program, quoted or not (ソ ends in 0x5C), in 13 bytes.
+    const std::pair<const char*, const char*> entries[] = {
+        {"\"C:\\Old Place\\setup.bin\" /u C:\\x\\setup.dat", "C:\\Old Place"},
+        {" C:\\Old ソ\\setup.bin /U C:\\x\\setup.dat", "C:\\Old ソ"},
+        {"C:\\setup.bin /u x", "C:\\"},
+        {"setup.bin /u C:\\x\\setup.dat", nullptr},
+        {"\"C:\\x\\setup.bin", nullptr},
+        {"C:\\Old Places\\setup.bin", nullptr},
+    };
+    for (const auto& entry : entries) {
+        char folder[13] = "";
+        EXPECT_STREQ(InstalledFolder(entry.first, folder, sizeof(folder), IsLeadCp932) ? folder
+                                                                                       : nullptr,
+                     entry.second)
+            << entry.first;
+    }
 }
 
 // The lines read from a section's bytes as the profile reader hands them over (each line with

@@ -11,13 +11,25 @@
 
 namespace {
 
-// The rewrite of an old file with the line "NUL=C:\Y".
-std::string Rewrite(const std::string& old) {
-    std::vector<char> output(WininitCapacity(old.size(), "NUL", "C:\\Y"));
-    const size_t length =
-        RewriteWininit(old.data(), old.size(), "NUL", "C:\\Y", output.data(), output.size());
-    EXPECT_GT(length, 0u);
-    return std::string(output.data(), length);
+using namespace std::string_literals;
+
+bool IsLeadCp932(unsigned char byte) {
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+// A rewrite of old (WININIT.INI, or NT's pending renames when pending is set) by a change: its
+// result, then "|" and the temporary files it listed, each followed by a blank.
+std::string Rewrite(const std::string& old, const WaitingChange& change, bool pending = false) {
+    std::vector<char> text(pending ? old.size() + 3 : WininitCapacity(old.size(), change));
+    std::vector<char> temporaries(old.size() + 1, '#');
+    WaitingOutput output = {text.data(), text.size(), temporaries.data(), 0, 0};
+    EXPECT_TRUE(pending ? DropPendingRenames(old.data(), old.size(), change, IsLeadCp932, output)
+                        : RewriteWininit(old.data(), old.size(), change, IsLeadCp932, output));
+    std::string listed;
+    for (const char* at = temporaries.data(); *at; at += strlen(at) + 1) {
+        listed += std::string(at) + " ";
+    }
+    return std::string(text.data(), output.length) + "|" + listed;
 }
 
 // The line goes directly under the first header line ended by CR LF (in any letter case), or a
@@ -40,14 +52,56 @@ TEST(WininitTest, LineGoesUnderTheFirstHeaderOrAtTheEnd) {
         {std::string("x\0y", 3), std::string("x\0y\r\n[rename]\r\nNUL=C:\\Y\r\n", 25)},
     };
     for (const auto& row : rows) {
-        EXPECT_EQ(Rewrite(row.old), row.expected) << testing::PrintToString(row.old);
+        EXPECT_EQ(Rewrite(row.old, {"C:\\Y", "NUL", "C:\\Y"}), row.expected + "|")
+            << testing::PrintToString(row.old);
     }
-    char output[8];
-    EXPECT_EQ(RewriteWininit("", 0, "NUL", "C:\\Y", output, sizeof(output)), 0u) << "too small";
+    char output[8], temporaries[1];
+    WaitingOutput small = {output, sizeof(output), temporaries, 0, 0};
+    EXPECT_FALSE(RewriteWininit("", 0, {"C:\\Y", "NUL", "C:\\Y"}, IsLeadCp932, small));
 }
 
-bool IsLeadCp932(unsigned char byte) {
-    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+// A run that places or deletes a file drops every operation still waiting to replace or delete
+// it, under [rename] only, and lists the temporary file of each replacement that goes (not the
+// new line's own, not one with a zero byte in it). Paths compare in either ASCII case, a
+// double-byte character (ア 83 41, ヂ 83 61) byte for byte.
+TEST(WininitTest, WaitingLinesOfTheChangedFileGo) {
+    const std::string pendingOld = "\\??\\C:\\T1\0!\\??\\C:\\Y\0\\??\\c:\\y\0\0C:\\A\0\0\0"s;
+    const struct {
+        std::string old;
+        WaitingChange change;
+        bool pending;
+        std::string expected;
+    } rows[] = {
+        // The uninstall of an upgraded file, and two upgrades before one restart: the newest wins.
+        {"[rename]\r\nNUL=c:\\y\r\n C:\\Y = C:\\T1 \r\nC:\\Z=C:\\Y\r\nNUL=C:\\YY\r\n",
+         {"C:\\Y", "NUL", "C:\\Y"},
+         false,
+         "[rename]\r\nNUL=C:\\Y\r\nC:\\Z=C:\\Y\r\nNUL=C:\\YY\r\n|C:\\T1 "},
+        {"[rename]\r\nC:\\Y=C:\\T1\r\nC:\\Y=C:\\T0\r\n",
+         {"C:\\Y", "C:\\Y", "C:\\T1"},
+         false,
+         "[rename]\r\nC:\\Y=C:\\T1\r\n|C:\\T0 "},
+        // A file placed in place: only its lines go, also from sections written with LF alone.
+        {"[Other]\r\nC:\\Y=C:\\T\r\n[RENAME]\nC:\\Y=C:\\T9\nC:\\Y\r\nNUL=C:\\Y",
+         {"C:\\Y", nullptr, nullptr},
+         false,
+         "[Other]\r\nC:\\Y=C:\\T\r\n[RENAME]\nC:\\Y\r\n|C:\\T9 "},
+        {"[rename]\r\nC:\\ヂ=C:\\T\r\nC:\\ア=C:\\T3\r\n"s + std::string("C:\\ア=C:\0", 9),
+         {"C:\\ア", nullptr, nullptr},
+         false,
+         "[rename]\r\nC:\\ヂ=C:\\T\r\n|C:\\T3 "},
+        // NT's list of the same operations, after the restart question handed them over.
+        {pendingOld, {"C:\\Y", nullptr, nullptr}, true, "C:\\A\0\0\0|C:\\T1 "s},
+        {pendingOld + "C:\\B",
+         {"C:\\A", nullptr, nullptr},
+         true,
+         "\\??\\C:\\T1\0!\\??\\C:\\Y\0\\??\\c:\\y\0\0\0|"s},
+        {"C:\\A\0\0\0"s, {"C:\\A", nullptr, nullptr}, true, "|"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(Rewrite(row.old, row.change, row.pending), row.expected)
+            << testing::PrintToString(row.old);
+    }
 }
 
 // A disk with 8.3 aliases for some names, as FindFirstFileA reports them ("" when already 8.3).

@@ -111,11 +111,11 @@ std::string Preview(HWND dialog, DWORD wait) {
     return std::string(std::count(bits, end, 0u) > 20 ? "box" : "no box") + seen;
 }
 
-// What vt.dll frees while its free is watched.
+// What vt.dll gives back to the process heap while that is watched.
 std::vector<void*> freed;
-void WatchFree(void* block) {
+BOOL WINAPI WatchFree(HANDLE heap, DWORD flags, void* block) {
     freed.push_back(block);
-    free(block);
+    return HeapFree(heap, flags, block);
 }
 
 // Runs the script on a second thread, once the dialog shows, while the settings command runs on
@@ -218,7 +218,8 @@ TEST_F(SettingsDialog, ListsSelectsPreviewsAndOkGivesTheTickedCandidatesInTreeOr
     for (Meter* m = band.Record()->meters; m; m = m->next) {
         previous.push_back(m);
     }
-    const ImportSwap watch(BandDll(), "msvcrt.dll", "free", reinterpret_cast<void*>(WatchFree));
+    const ImportSwap watch(BandDll(), "kernel32.dll", "HeapFree",
+                           reinterpret_cast<void*>(WatchFree));
     const std::string result = RunSettings(band, [&](HWND dialog) {
         // Another band of the process asking meanwhile is refused (a second dialog would share
         // this one's records).
