@@ -173,10 +173,10 @@ uint32_t ScaleAfterDrop(uint32_t value, uint32_t current) {
     return current;
 }
 
-bool DifferentiateSample(Meter* meter, uint32_t raw, uint32_t elapsed, uint32_t* sample) {
-    if (meter->lastRaw == 0) {
+bool DifferentiateSample(uint32_t* lastRaw, uint32_t raw, uint32_t elapsed, uint32_t* sample) {
+    if (*lastRaw == 0) {
         // The first total (or a total that read 0) only sets the baseline.
-        meter->lastRaw = raw;
+        *lastRaw = raw;
         *sample = 0;
         return true;
     }
@@ -184,8 +184,8 @@ bool DifferentiateSample(Meter* meter, uint32_t raw, uint32_t elapsed, uint32_t*
         // Two samples in one millisecond: keep the baseline so the next rate covers both.
         return false;
     }
-    const uint32_t difference = raw - meter->lastRaw;
-    meter->lastRaw = raw;
+    const uint32_t difference = raw - *lastRaw;
+    *lastRaw = raw;
     // 64-bit so that a busy counter (over 4.3 million a second) is not wrapped into nonsense.
     const uint64_t rate = uint64_t(difference) * 1000 / elapsed;
     *sample = rate > UINT32_MAX ? UINT32_MAX : uint32_t(rate);

@@ -32,6 +32,10 @@ struct Meter {
     uint32_t blink;
     uint32_t lastNonZeroTick;
     int32_t visible;
+    // Run-time only, never stored: when the source last gave a sample (a rate's baseline time)
+    // and when a missing label was last asked for.
+    uint32_t lastReadTick;
+    uint32_t lastLabelTick;
 };
 
 // A zeroed record with kind and index -1 and visible set; null when memory runs out.
@@ -64,8 +68,10 @@ uint32_t ScaleStep(int position);
 // The first step greater than value, or current when none is; 0 for a value of 0.
 uint32_t ScaleAfterDrop(uint32_t value, uint32_t current);
 
-// Rate per second of a running total; updates lastRaw. False when no rate can be given.
-bool DifferentiateSample(Meter* meter, uint32_t raw, uint32_t elapsed, uint32_t* sample);
+// Rate per second of a running total over elapsed milliseconds, in 64 bits and capped; updates
+// *lastRaw. A total taken while *lastRaw is 0 is the baseline and reads 0. False when no rate can
+// be given. The band and the settings preview both go through this.
+bool DifferentiateSample(uint32_t* lastRaw, uint32_t raw, uint32_t elapsed, uint32_t* sample);
 
 // Kilobytes of a 64-bit byte count, all ones when the result does not fit.
 uint32_t KilobytesOfBytes(uint64_t bytes);

@@ -20,9 +20,11 @@ void RescaleDown(Meter* meter, const MeterTickInput& input, MeterTickEffects& ef
     effects.eraseBackground = true;
 }
 
-void UpdateVisibility(Meter* meter, uint32_t now, MeterTickEffects& effects) {
+// A due meter that gave no sample counts as reading 0 (a rate's baseline reads 0 too): a meter
+// that cannot be read leaves the grid like an idle one.
+void UpdateVisibility(Meter* meter, bool readNonZero, uint32_t now, MeterTickEffects& effects) {
     bool changed = false;
-    if (meter->value != 0) {
+    if (readNonZero) {
         meter->lastNonZeroTick = now;
         if (!meter->visible) {
             meter->visible = 1;
@@ -50,22 +52,31 @@ void RescaleUp(Meter* meter, bool animate, MeterTickEffects& effects) {
 }
 
 void SampleIfDue(Meter* meter, const MeterTickInput& input, MeterTickEffects& effects) {
-    const uint32_t elapsed = input.now - meter->lastSampleTick;
-    if (elapsed < meter->interval) {
+    if (input.now - meter->lastSampleTick < meter->interval) {
         return;
     }
-    if (!meter->label) {
+    if (meter->lastSampleTick == 0) {
+        // The quiet minute that hides a meter counts from its first sampling.
+        meter->lastNonZeroTick = input.now;
+    }
+    if (!meter->label && input.now - meter->lastLabelTick >= LabelRetryMs) {
         effects.rebuildLabels = true;
     }
     meter->lastSampleTick = input.now;
     uint32_t value = 0;
-    if (!input.sampler(input.samplerContext, meter, input.now, elapsed, &value)) {
-        return;
+    // A rate spans the time since the last sample the source gave, not since the last attempt.
+    const bool sampled = input.sampler(input.samplerContext, meter, input.now,
+                                       input.now - meter->lastReadTick, &value);
+    if (sampled) {
+        meter->lastReadTick = input.now;
+        meter->value = value;
+        RescaleDown(meter, input, effects);
     }
-    meter->value = value;
-    RescaleDown(meter, input, effects);
     if (input.hideInvalid) {
-        UpdateVisibility(meter, input.now, effects);
+        UpdateVisibility(meter, sampled && value != 0, input.now, effects);
+    }
+    if (!sampled) {
+        return;
     }
     RescaleUp(meter, input.animate, effects);
     if (input.animate && meter->value >= meter->peak) {
@@ -120,6 +131,10 @@ MeterTickEffects RunMeterTick(Meter* head, const MeterTickInput& input) {
     int gridPosition = 0;
     for (Meter* meter = head; meter; meter = meter->next) {
         const Meter before = *meter;
+        if (!input.hideInvalid) {
+            // Switched on later, the option gives every meter a full minute from then.
+            meter->lastNonZeroTick = input.now;
+        }
         SampleIfDue(meter, input, effects);
         AgeMeter(meter, input.clientWidth);
         const unsigned changes = ChangesOf(before, *meter);
@@ -128,6 +143,11 @@ MeterTickEffects RunMeterTick(Meter* head, const MeterTickInput& input) {
         }
         if (meter->visible) {
             ++gridPosition;
+        }
+    }
+    for (Meter* meter = head; meter && effects.rebuildLabels; meter = meter->next) {
+        if (!meter->label) {
+            meter->lastLabelTick = input.now; // asked for now: not again for ten seconds
         }
     }
     return effects;

@@ -5,7 +5,8 @@
 
 #include "meter.h"
 
-// Reads one meter's source. Returns false when no sample could be taken.
+// Reads one meter's source; elapsed is the time since the source last gave a sample. Returns
+// false when no sample could be taken.
 typedef bool (*MeterSampler)(void* context, Meter* meter, uint32_t now, uint32_t elapsed,
                              uint32_t* value);
 
@@ -35,7 +36,7 @@ struct MeterTickInput {
 
 // What the pass asks of the window once it is over.
 struct MeterTickEffects {
-    bool rebuildLabels;   // a due meter had no label
+    bool rebuildLabels;   // a due meter had no label (asked at most once in ten seconds)
     bool layoutChanged;   // a meter left or rejoined the grid
     bool eraseBackground; // the repaint must erase (scale or visibility changed)
 };
@@ -46,6 +47,7 @@ enum {
     RescaleQuietMs = 60000,
     RescaleRepeatMs = 10000,
     HideAfterZeroMs = 60000,
+    LabelRetryMs = 10000,
 };
 
 MeterTickEffects RunMeterTick(Meter* head, const MeterTickInput& input);

@@ -145,7 +145,7 @@ bool SampleStatistic(MeterBand* band, Meter* meter, uint32_t elapsed, uint32_t* 
         *value = raw;
         return true;
     }
-    return DifferentiateSample(meter, raw, elapsed, value);
+    return DifferentiateSample(&meter->lastRaw, raw, elapsed, value);
 }
 
 template <typename Function> Function ProcAddress(HMODULE module, const char* name) {
@@ -177,11 +177,7 @@ bool SampleDrive(Meter* meter, uint32_t now, uint32_t* value) {
     DWORD total = 0;
     DWORD available = 0;
     if (!GetDriveSpace(DriveRootOfKey(meter->key), &total, &available)) {
-        // A drive that cannot be measured reads empty against its last full scale, which the
-        // quiet-time rule must not take away from it either.
-        *value = 0;
-        meter->lastHighTick = now;
-        return true;
+        return false; // a free space of 0 would read as a full disk
     }
     meter->scale = total;
     meter->lastHighTick = now;
@@ -264,14 +260,21 @@ char* ReadStringValue(HKEY key, const char* name) {
 }
 
 void BuildLabels(MeterBand* band, bool startTimer) {
-    HKEY startStat;
-    if (RegOpenKeyExA(HKEY_DYN_DATA, statisticsStartKey, 0, KEY_READ, &startStat) ==
+    // Only a statistic's label needs the statistics; the others are built on any system.
+    HKEY startStat = nullptr;
+    if (RegOpenKeyExA(HKEY_DYN_DATA, statisticsStartKey, 0, KEY_READ, &startStat) !=
         ERROR_SUCCESS) {
-        for (Meter* meter = band->meters; meter; meter = meter->next) {
-            free(meter->label);
-            meter->label = nullptr;
-            BuildLabel(startStat, meter);
+        startStat = nullptr;
+    }
+    for (Meter* meter = band->meters; meter; meter = meter->next) {
+        if (meter->kind == PerfStat && !startStat) {
+            continue;
         }
+        free(meter->label);
+        meter->label = nullptr;
+        BuildLabel(startStat, meter);
+    }
+    if (startStat) {
         RegCloseKey(startStat);
     }
     // Without a window SetTimer would make a thread timer that nothing ever kills.
@@ -306,18 +309,30 @@ bool SampleMeterInTick(TickSamples* tick, Meter* meter, uint32_t now, uint32_t e
     }
 }
 
+bool IsSteadyDrive(const char* root) {
+    // The type comes from the system's tables; a floppy, CD-ROM or network drive would make the
+    // shell's thread wait on the device at every sample.
+    const UINT type = GetDriveTypeA(root);
+    return type == DRIVE_FIXED || type == DRIVE_RAMDISK;
+}
+
 bool GetDriveSpaceWith(DiskFreeSpaceExFunction freeSpaceEx, const char* root, DWORD* totalKilobytes,
                        DWORD* freeKilobytes) {
+    if (!IsSteadyDrive(root)) {
+        return false;
+    }
     QuietDriveErrors quiet;
     if (freeSpaceEx) {
+        // Where the extended call exists its failure is final: the drive is not asked twice.
         ULARGE_INTEGER available;
         ULARGE_INTEGER total;
         ULARGE_INTEGER totalFree;
-        if (freeSpaceEx(root, &available, &total, &totalFree)) {
-            *totalKilobytes = KilobytesOfBytes(total.QuadPart);
-            *freeKilobytes = KilobytesOfBytes(totalFree.QuadPart);
-            return true;
+        if (!freeSpaceEx(root, &available, &total, &totalFree)) {
+            return false;
         }
+        *totalKilobytes = KilobytesOfBytes(total.QuadPart);
+        *freeKilobytes = KilobytesOfBytes(totalFree.QuadPart);
+        return true;
     }
     DWORD sectorsPerCluster = 0;
     DWORD bytesPerSector = 0;

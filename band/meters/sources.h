@@ -30,7 +30,9 @@ bool SampleMeterInTick(TickSamples* tick, Meter* meter, uint32_t now, uint32_t e
 // Closes the band's statistics data key, if it holds one.
 void ReleaseStatisticsKey(MeterBand* band);
 
-// Total and free kilobytes of a drive's root path ("C:\").
+// A fixed disk or a RAM disk: a drive whose free space can be asked without waiting on a device.
+bool IsSteadyDrive(const char* root);
+// Total and free kilobytes of a drive's root path ("C:\"); false for any other kind of drive.
 bool GetDriveSpace(const char* root, DWORD* totalKilobytes, DWORD* freeKilobytes);
 // The same with the extended free-space function given (null: the old call only).
 bool GetDriveSpaceWith(DiskFreeSpaceExFunction freeSpaceEx, const char* root, DWORD* totalKilobytes,

@@ -70,15 +70,9 @@ int RadioOfInterval(uint32_t interval) {
 }
 
 uint32_t DifferentiateChoice(MeterChoice* choice, uint32_t raw, uint32_t elapsed) {
-    if (choice->lastRaw == 0) {
-        choice->lastRaw = raw;
-    }
-    const uint32_t previous = choice->lastRaw;
-    choice->lastRaw = raw;
-    if (elapsed == 0) {
-        return 0; // two readings in the same millisecond give no rate
-    }
-    return (raw * 1000u - previous * 1000u) / elapsed;
+    uint32_t rate = choice->value;
+    DifferentiateSample(&choice->lastRaw, raw, elapsed, &rate);
+    return rate;
 }
 
 void NotePreviewValue(MeterChoice* choice, uint32_t value) {

@@ -20,6 +20,7 @@ struct MeterChoice {
     uint32_t lastSampleTick;
     uint32_t peak;
     uint32_t peakHold;
+    uint32_t lastReadTick; // when the source last gave a reading: a rate's baseline time
 };
 
 enum {
@@ -46,8 +47,8 @@ char* JoinKey(const char* category, const char* item);
 enum { HalfSecondRadio = 1005, OneSecondRadio = 1006, ThreeSecondRadio = 1007 };
 int RadioOfInterval(uint32_t interval);
 
-// Rate per second of a differentiated statistic; the first reading gives 0. Unsigned 32-bit
-// arithmetic throughout, as the counters wrap. An elapsed time of 0 gives 0.
+// Rate per second of a differentiated statistic, reckoned as the band reckons it; the first
+// reading gives 0, and where no rate can be given the last value stays.
 uint32_t DifferentiateChoice(MeterChoice* choice, uint32_t raw, uint32_t elapsed);
 
 // Stores the value drawn on this tick and raises the peak (with a fresh hold) to meet it.

@@ -113,6 +113,60 @@ void InsertCategory(HWND tree, Meter** meters, MeterKind kind, int count, const 
     }
 }
 
+// The item of that key among first and its later siblings; null when there is none.
+HTREEITEM FindItem(HWND tree, HTREEITEM first, const char* key) {
+    for (HTREEITEM item = first; item; item = NextItem(tree, item, TVGN_NEXT)) {
+        const MeterChoice* choice = ChoiceOf(tree, item);
+        if (choice && strcmp(choice->key, key) == 0) {
+            return item;
+        }
+    }
+    return nullptr;
+}
+
+// The backslash that ends a key's category; a double-byte character's trail byte is never one.
+const char* CategoryEnd(const char* key) {
+    for (const char* at = key; *at; ++at) {
+        if (*at == '\\') {
+            return at;
+        }
+        if (IsDBCSLeadByte(static_cast<BYTE>(*at)) && at[1]) {
+            ++at;
+        }
+    }
+    return nullptr;
+}
+
+// A meter whose statistic or drive is not there at the moment (an adapter not loaded, a drive
+// not mapped) is listed ticked under its category, made if need be, so that OK keeps it.
+void InsertKeptMeter(HWND tree, const Meter* meter) {
+    const char* separator = meter->key ? CategoryEnd(meter->key) : nullptr;
+    if (!separator) {
+        return; // not a "category\item" key: the tree has no place for it
+    }
+    char* categoryKey = CopyTextBytes(meter->key, static_cast<size_t>(separator - meter->key));
+    if (!categoryKey) {
+        return;
+    }
+    const char* itemKey = separator + 1;
+    HTREEITEM category = FindItem(tree, NextItem(tree, nullptr, TVGN_ROOT), categoryKey);
+    if (!category) {
+        category = InsertCategoryItem(tree, categoryKey, categoryKey);
+    }
+    free(categoryKey);
+    if (!category || FindItem(tree, NextItem(tree, category, TVGN_CHILD), itemKey)) {
+        return;
+    }
+    MeterChoice* choice = CreateMeterChoice(meter->kind, itemKey);
+    if (!choice) {
+        return;
+    }
+    choice->index = meter->index;
+    choice->enabled = 1;
+    choice->interval = meter->interval;
+    InsertItem(tree, category, itemKey, choice, 0);
+}
+
 void EnableItemControls(HWND dialog, bool enable) {
     const int ids[] = {IDC_INTERVAL_GROUP, IDC_INTERVAL_500, IDC_INTERVAL_1000, IDC_INTERVAL_3000,
                        IDC_ENABLED};
@@ -204,8 +258,10 @@ void TakeDriveItem(IMalloc* allocator, LPCITEMIDLIST computer, UINT computerByte
         path[0] = '\0';
     }
     allocator->Free(absolute);
-    if (!path[0]) {
-        return; // not a drive: My Computer's other entries have no file-system path
+    if (!path[0] || !IsSteadyDrive(path)) {
+        // Not a drive (My Computer's other entries have no file-system path), or one whose
+        // free space cannot be asked without waiting on a device: not offered.
+        return;
     }
     STRRET name;
     ZeroMemory(&name, sizeof(name));
@@ -377,44 +433,48 @@ bool ReadFreeResources(int32_t index, uint32_t* value) {
     return read;
 }
 
-// A new reading of the candidate; a statistic or resource that cannot be read keeps its last
-// value, so the bar holds still rather than dropping to a false 0.
-uint32_t ReadChoice(MeterChoice* choice, const MeterChoice* category, uint32_t elapsed) {
-    uint32_t value = choice->value;
-    uint32_t scale = choice->scale;
+// A new reading of the candidate, as the band takes it; false when the source gives none, so
+// that the bar holds still rather than dropping to a false 0.
+bool ReadChoice(MeterChoice* choice, const MeterChoice* category, uint32_t now, uint32_t* value) {
+    uint32_t scale = 0;
     switch (choice->kind) {
     case PerfStat: {
         uint32_t raw = 0;
         if (!ReadStatistic(category, choice, &raw)) {
-            return choice->value;
+            return false;
         }
-        value = choice->differentiate ? DifferentiateChoice(choice, raw, elapsed) : raw;
-        if (value > choice->scale) {
-            choice->scale = value; // a statistic's scale only grows
+        *value = choice->differentiate
+                     ? DifferentiateChoice(choice, raw, now - choice->lastReadTick)
+                     : raw;
+        if (*value > choice->scale) {
+            choice->scale = *value; // a statistic's scale only grows
         }
-        return value;
+        return true;
     }
     case Resource:
-        if (ReadFreeResources(choice->index, &value)) {
-            choice->scale = PreviewPercentScale;
+        if (!ReadFreeResources(choice->index, value)) {
+            return false;
         }
-        return value;
+        choice->scale = PreviewPercentScale;
+        return true;
     case Memory:
-        if (ReadMemoryStatus(choice->index, &value, &scale)) {
-            choice->scale = scale;
+        if (!ReadMemoryStatus(choice->index, value, &scale)) {
+            return false;
         }
-        return value;
+        choice->scale = scale;
+        return true;
     case Drive: {
         DWORD total = 0;
         DWORD available = 0;
         if (!GetDriveSpace(choice->key, &total, &available)) {
-            return 0;
+            return false;
         }
         choice->scale = total;
-        return available;
+        *value = available;
+        return true;
     }
     default:
-        return choice->value;
+        return false;
     }
 }
 
@@ -425,14 +485,16 @@ bool SampleChoice(HWND tree, MeterChoice** sampled, uint32_t* value) {
         return false;
     }
     *sampled = choice;
+    *value = choice->value;
     const uint32_t now = GetTickCount();
-    const uint32_t elapsed = now - choice->lastSampleTick;
-    if (elapsed < choice->interval) {
-        *value = choice->value;
+    if (now - choice->lastSampleTick < choice->interval) {
         return true;
     }
-    choice->lastSampleTick = now;
-    *value = ReadChoice(choice, category, elapsed);
+    if (ReadChoice(choice, category, now, value)) {
+        choice->lastReadTick = now;
+    }
+    // Timed from the end of the reading, so that a slow source is not asked again at once.
+    choice->lastSampleTick = GetTickCount();
     return true;
 }
 
@@ -583,6 +645,9 @@ BOOL Initialise(HWND dialog, LPARAM parameter) {
     InsertCategory(tree, dialogMeters, Memory, 4, "Memory", memoryKeys, "メモリー", memoryTexts);
     InsertDriveCategory(dialog, tree, dialogMeters);
     InsertStatisticsCategories(tree, dialogMeters);
+    for (const Meter* meter = *dialogMeters; meter; meter = meter->next) {
+        InsertKeptMeter(tree, meter);
+    }
     previewTimer = SetTimer(dialog, previewTimerId, PreviewTickMilliseconds, nullptr);
     SetFocus(GetDlgItem(dialog, IDOK));
     return FALSE;

@@ -37,6 +37,8 @@ INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
         openBox = dialog;
         AttachLink(&webLink, dialog, IDC_WEB_LINK, "http://");
         AttachLink(&mailLink, dialog, IDC_MAIL_LINK, "mailto:");
+        // OK has the focus first (Enter closes the box); Tab goes on to the links.
+        SetFocus(GetDlgItem(dialog, IDOK));
         return FALSE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {

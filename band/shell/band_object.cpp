@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include <shlobj.h>
+#include <commctrl.h>
 
 #include "../meters/sources.h"
 #include "../window/band_window.h"
@@ -365,9 +366,16 @@ HRESULT STDMETHODCALLTYPE Load(void* self, IStream* stream) {
     MeterBand* band = FromPersistStream(self);
     BandOptions options = {band->animate, band->hideInvalid};
     const ByteReader reader = {&ReadStream, stream};
+    // A band that shows already gets tools, labels and a picture for the new list.
+    if (band->window) {
+        SyncTooltips(band, TTM_DELTOOLA);
+    }
     const BandStateResult result = LoadBandState(reader, &options, &band->meters);
     band->animate = options.animate;
     band->hideInvalid = options.hideInvalid;
+    if (band->window) {
+        AdoptMeterList(band, false);
+    }
     return ResultOf(result);
 }
 

@@ -47,26 +47,27 @@ bool IsStorable(const Meter* meter) {
     return meter->key && meter->key[0] != '\0';
 }
 
+// One entry of a tagged list. Every tag but the end tag carries a 4-byte value, so a tag this
+// version does not know is passed over with its value and only the end tag ends the list.
+bool ReadTagged(const ByteReader& reader, uint32_t* tag, uint32_t* value) {
+    *value = 0;
+    return ReadNumber(reader, tag) && (*tag == EndTag || ReadNumber(reader, value));
+}
+
 BandStateResult ReadOptions(const ByteReader& reader, BandOptions* options) {
     uint32_t tag = 0;
-    if (!ReadNumber(reader, &tag)) {
-        return BandStateFailed;
-    }
-    while (tag == AnimateTag || tag == HideInvalidTag) {
-        uint32_t value = 0;
-        if (!ReadNumber(reader, &value)) {
-            return BandStateFailed;
+    uint32_t value = 0;
+    while (ReadTagged(reader, &tag, &value)) {
+        if (tag == EndTag) {
+            return BandStateOk;
         }
         if (tag == AnimateTag) {
             options->animate = static_cast<int32_t>(value);
-        } else {
+        } else if (tag == HideInvalidTag) {
             options->hideInvalid = static_cast<int32_t>(value);
         }
-        if (!ReadNumber(reader, &tag)) {
-            return BandStateFailed;
-        }
     }
-    return BandStateOk;
+    return BandStateFailed;
 }
 
 // Reads one meter whose key length is known; the meter is the caller's to free on failure.
@@ -88,15 +89,16 @@ BandStateResult ReadMeter(const ByteReader& reader, uint32_t keyLength, Meter* m
     meter->kind = static_cast<int32_t>(kind);
     meter->index = static_cast<int32_t>(index);
     uint32_t tag = 0;
-    if (!ReadNumber(reader, &tag)) {
-        return BandStateFailed;
-    }
-    while (tag == IntervalTag) {
-        if (!ReadNumber(reader, &meter->interval) || !ReadNumber(reader, &tag)) {
-            return BandStateFailed;
+    uint32_t value = 0;
+    while (ReadTagged(reader, &tag, &value)) {
+        if (tag == EndTag) {
+            return BandStateOk;
+        }
+        if (tag == IntervalTag) {
+            meter->interval = value;
         }
     }
-    return BandStateOk;
+    return BandStateFailed;
 }
 
 } // namespace

@@ -2,7 +2,6 @@
 
 #include <commctrl.h>
 
-#include "../meters/sources.h"
 #include "../resources/resource.h"
 #include "../settings/settings_dialog.h"
 #include "../window/band_window.h"
@@ -30,15 +29,11 @@ void RunSettings(MeterBand* band) {
         band->timerId = 0;
     }
     SyncTooltips(band, TTM_DELTOOLA);
-    // A dialog that cannot be shown (-1) counts as cancelled.
-    const INT_PTR result =
-        DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(IDD_SETTINGS), nullptr, SettingsDialogProc,
-                        reinterpret_cast<LPARAM>(&band->meters));
-    if (result == 1 && band->window) {
-        InvalidateRect(band->window, nullptr, TRUE);
-    }
-    BuildLabels(band, true);
-    SyncTooltips(band, TTM_ADDTOOLA);
+    // Whatever the button (a dialog that cannot be shown counts as cancelled), the labels may
+    // have changed meanwhile: the whole band is painted again.
+    DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(IDD_SETTINGS), nullptr, SettingsDialogProc,
+                    reinterpret_cast<LPARAM>(&band->meters));
+    AdoptMeterList(band, true);
 }
 
 void ShowAbout(MeterBand* band) {

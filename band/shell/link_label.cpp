@@ -37,22 +37,48 @@ HFONT UnderlinedFont(HWND control) {
     return CreateFontIndirectA(&description);
 }
 
+// On the dialog's background, so that the focus mark goes when the focus does; the mark is a
+// dotted frame around the text.
 void PaintLink(LinkLabel* link, HWND control) {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(control, &paint);
     if (!link->font) {
         link->font = UnderlinedFont(control);
     }
+    RECT area;
+    GetClientRect(control, &area);
+    HBRUSH background = reinterpret_cast<HBRUSH>(SendMessageA(GetParent(control), WM_CTLCOLORSTATIC,
+                                                              reinterpret_cast<WPARAM>(dc),
+                                                              reinterpret_cast<LPARAM>(control)));
+    FillRect(dc, &area,
+             background ? background
+                        : reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1)));
     HGDIOBJ oldFont = SelectObject(dc, link->font);
     SetTextColor(dc, RGB(0, 0, 255));
     SetBkMode(dc, TRANSPARENT);
-    RECT area;
-    GetClientRect(control, &area);
     if (link->text) {
         DrawTextA(dc, link->text, -1, &area, DT_NOPREFIX);
+        RECT mark = area;
+        DrawTextA(dc, link->text, -1, &mark, DT_NOPREFIX | DT_CALCRECT);
+        if (GetFocus() == control && IntersectRect(&mark, &mark, &area)) {
+            DrawFocusRect(dc, &mark);
+        }
     }
     SelectObject(dc, oldFont);
     EndPaint(control, &paint);
+}
+
+void Open(const LinkLabel* link) {
+    if (link->text || link->target) {
+        ShellExecuteA(nullptr, "open", link->target ? link->target : link->text, nullptr, nullptr,
+                      SW_SHOWNORMAL);
+    }
+}
+
+// Enter on a focused link opens it instead of pressing the dialog's default button.
+bool IsEnterKey(LPARAM message) {
+    const MSG* key = reinterpret_cast<const MSG*>(message);
+    return key && key->message == WM_KEYDOWN && key->wParam == VK_RETURN;
 }
 
 LRESULT CALLBACK LinkLabelProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -73,11 +99,23 @@ LRESULT CALLBACK LinkLabelProc(HWND control, UINT message, WPARAM wParam, LPARAM
         PaintLink(link, control);
         return 1;
     case WM_LBUTTONDOWN:
-        if (link->text || link->target) {
-            ShellExecuteA(nullptr, "open", link->target ? link->target : link->text, nullptr,
-                          nullptr, SW_SHOWNORMAL);
-        }
+        Open(link);
         return 1;
+    case WM_GETDLGCODE:
+        if (IsEnterKey(lParam)) {
+            return DLGC_WANTMESSAGE;
+        }
+        break;
+    case WM_KEYDOWN: // Enter or Space, as a click; a key held down opens once
+        if ((wParam == VK_RETURN || wParam == VK_SPACE) && !(lParam & 0x40000000)) {
+            Open(link);
+            return 0;
+        }
+        break;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+        InvalidateRect(control, nullptr, FALSE);
+        break;
     default:
         break;
     }

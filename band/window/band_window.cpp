@@ -102,17 +102,9 @@ struct TickRepaint {
 
 void InvalidateChangedCell(void* context, const Meter* meter, int gridPosition, unsigned) {
     const TickRepaint* repaint = static_cast<const TickRepaint*>(context);
-    MeterBand* band = repaint->band;
-    if (!band->window || !meter->visible) {
-        return;
+    if (repaint->band->window && meter->visible) {
+        InvalidateChangedLook(repaint->band, gridPosition, meter, repaint->width, repaint->height);
     }
-    const CellRect grid =
-        GridCell(gridPosition, band->columns, band->rows, repaint->width, repaint->height);
-    if (!CellNeedsPaint(band, gridPosition, meter, grid.right - grid.left)) {
-        return; // moved, but not by as much as a pixel shows
-    }
-    RECT cell = {grid.left, grid.top, grid.right, grid.bottom};
-    InvalidateRect(band->window, &cell, FALSE);
 }
 
 void RelayMouseMove(HWND window, MeterBand* band, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -288,6 +280,12 @@ void SyncTooltips(MeterBand* band, UINT message) {
             SendMessageA(band->tooltipWindow, message, 0, reinterpret_cast<LPARAM>(&tool));
         }
     }
+}
+
+void AdoptMeterList(MeterBand* band, bool startTimer) {
+    BuildLabels(band, startTimer);
+    SyncTooltips(band, TTM_ADDTOOLA);
+    RequestRepaint(band, true);
 }
 
 int RunBandTick(MeterBand* band) {

@@ -24,6 +24,9 @@ void ChooseGrid(MeterBand* band, int w, int h);
 // Sends one tool message per meter (TTM_ADDTOOLA, TTM_DELTOOLA or TTM_SETTOOLINFOA);
 // TTM_SETTOOLINFOA only when the layout is dirty.
 void SyncTooltips(MeterBand* band, UINT message);
+// After the meter list was replaced or its labels may have changed, its tools removed before:
+// builds the labels (starting the timer when asked), adds a tool per meter and repaints the band.
+void AdoptMeterList(MeterBand* band, bool startTimer);
 // The band window's WM_TIMER: one UpdateMeters tick, then the cells of the meters that changed
 // repainted, the whole band when the layout or the labels changed, the tool rectangles kept up.
 // Returns 1.

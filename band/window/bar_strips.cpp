@@ -58,9 +58,18 @@ bool RebuildStrips(BarStrips* strips, HDC reference) {
     if (!ResizeOffscreen(&strips->pictures, reference, width, height)) {
         return false;
     }
+    // Each row clipped to itself: in a bar one or two pixels high the sunken edge and the
+    // segments reach past its top and bottom, into the rows beside it.
+    HDC dc = strips->pictures.dc;
     for (int k = 0; k < strips->count; ++k) {
+        const BarStripSize& size = strips->sizes[k];
         for (int row = 0; row < BarStripRows; ++row) {
-            DrawStripRow(strips->pictures.dc, strips->sizes[k], row);
+            const int top = size.top + row * size.height;
+            if (IntersectClipRect(dc, 0, top, size.width, top + size.height) == ERROR) {
+                return false;
+            }
+            DrawStripRow(dc, size, row);
+            SelectClipRgn(dc, nullptr);
         }
     }
     return true;

@@ -190,20 +190,39 @@ void ComposeChangedCells(BandPicture* picture, HDC reference, const MeterBand* b
     picture->stale = !tracked || !complete;
 }
 
+// Every cell the paint will compose joins the update region, so that what is composed is also
+// copied to the screen: a cell whose look changed without an invalidation (labels built again, a
+// window dragged over another cell) would otherwise be recorded as shown and never be seen.
+void InvalidateUnshownCells(MeterBand* band, int width, int height) {
+    const BandPicture& picture = band->picture;
+    if (picture.stale || !picture.surface.bitmap || picture.width != width ||
+        picture.height != height) {
+        InvalidateRect(band->window, nullptr, FALSE);
+        return;
+    }
+    int n = 0;
+    for (const Meter* meter = band->meters; meter && n < band->visibleCount; meter = meter->next) {
+        if (meter->visible) {
+            InvalidateChangedLook(band, n++, meter, width, height);
+        }
+    }
+}
+
 } // namespace
 
 int PaintMeters(MeterBand* band) {
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(band->window, &paint);
     UpdateLayout(band);
     RECT client;
     GetClientRect(band->window, &client);
     const int width = client.right - client.left;
     const int height = client.bottom - client.top;
     BandPicture* picture = &band->picture;
+    NoteLayout(picture, band);
+    InvalidateUnshownCells(band, width, height);
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(band->window, &paint);
     // Without a picture the window keeps what it shows; the next paint tries again.
     if (dc && width > 0 && height > 0 && PreparePicture(picture, dc, width, height)) {
-        NoteLayout(picture, band);
         ComposeChangedCells(picture, dc, band);
         const RECT& area = paint.rcPaint;
         BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top,
@@ -213,13 +232,16 @@ int PaintMeters(MeterBand* band) {
     return 0;
 }
 
-bool CellNeedsPaint(const MeterBand* band, int n, const Meter* meter, int width) {
+void InvalidateChangedLook(MeterBand* band, int n, const Meter* meter, int width, int height) {
+    const CellRect grid = GridCell(n, band->columns, band->rows, width, height);
     const BandPicture& picture = band->picture;
-    if (picture.stale || !picture.surface.bitmap || n >= picture.shownCount ||
-        n >= picture.cellCapacity) {
-        return true;
+    if (!picture.stale && picture.surface.bitmap && n < picture.shownCount &&
+        n < picture.cellCapacity &&
+        SameLook(picture.cells[n], LookOf(meter, grid.right - grid.left))) {
+        return; // moved, but not by as much as a pixel shows
     }
-    return !SameLook(picture.cells[n], LookOf(meter, width));
+    const RECT cell = {grid.left, grid.top, grid.right, grid.bottom};
+    InvalidateRect(band->window, &cell, FALSE);
 }
 
 void DiscardPicture(BandPicture* picture, bool newColours) {

@@ -45,9 +45,9 @@ struct BandPicture {
 
 // Paints the band window (BeginPaint to EndPaint); returns 0.
 int PaintMeters(MeterBand* band);
-// Whether the meter in grid position n, in a cell width pixels wide, would look different from
-// what the picture shows there.
-bool CellNeedsPaint(const MeterBand* band, int n, const Meter* meter, int width);
+// Invalidates the cell of grid position n in a width x height client area when its meter would
+// look different from what the picture shows there.
+void InvalidateChangedLook(MeterBand* band, int n, const Meter* meter, int width, int height);
 // Has every cell composed again at the next paint; with newColours the bar pictures go too.
 void DiscardPicture(BandPicture* picture, bool newColours);
 // Deletes every GDI object and the cell records; the record is empty afterwards.

@@ -26,7 +26,6 @@ TEST(MeterChoice, NewRecordsTheBandsSettingByExactKey) {
         meter->next = list;
         list = meter;
     }
-    EXPECT_EQ(LookupMeterByKey(nullptr, "Drive\\C:\\"), nullptr);
     TakeMeterSetting(choice, list, "Drive\\c:\\");
     EXPECT_EQ(std::make_pair(choice->enabled, choice->interval), std::make_pair(0, 1000u));
     TakeMeterSetting(choice, list, "Drive\\C:\\");
@@ -39,12 +38,13 @@ TEST(MeterChoice, NewRecordsTheBandsSettingByExactKey) {
     ReleaseMeterChoice(choice);
 }
 
-TEST(PreviewSample, DifferentiatedCounterStartsAtZeroAndWraps) {
+TEST(PreviewSample, DifferentiatedCounterReckonedAsTheBandDoes) {
     MeterChoice choice = {};
-    EXPECT_EQ(DifferentiateChoice(&choice, 5000, 4000000000u), 0u) << "first reading";
-    EXPECT_EQ(DifferentiateChoice(&choice, 5300, 0), 0u) << "no time passed: no division";
-    // A counter that wraps keeps counting forward in 32-bit arithmetic.
-    EXPECT_EQ(DifferentiateChoice(&choice, 0x10, 3000), (0x10 - 5300u) * 1000u / 3000u);
+    choice.lastRaw = 5000;
+    choice.value = 7;
+    EXPECT_EQ(DifferentiateChoice(&choice, 5300, 0), 7u) << "no time passed: the value stays";
+    // Over 4.3 million a second is not wrapped.
+    EXPECT_EQ(DifferentiateChoice(&choice, 10005000, 1000), 10000000u);
 }
 
 TEST(PreviewPeak, HeldForTenTicksThenFallsByThreeSegmentsOrOneAndNotBelowZero) {

@@ -95,11 +95,11 @@ TEST(SourceMath, RatesPerSecondDriveKilobytesAndStatDataWords) {
                                                      {0x300, 0},
                                                      {0x300 + 5000000, 1000},
                                                      {0x300 + 5000000 + 4000000000u, 1}};
-    Meter meter = {};
+    uint32_t lastRaw = 0;
     std::string rates;
     for (const auto& sample : samples) {
         uint32_t rate = 99;
-        const bool made = DifferentiateSample(&meter, sample.first, sample.second, &rate);
+        const bool made = DifferentiateSample(&lastRaw, sample.first, sample.second, &rate);
         rates += (made ? std::to_string(rate) : "-") + " ";
     }
     EXPECT_EQ(rates, "0 0 1000 2200 4294957940 512 - 5000512 4294967295 ");

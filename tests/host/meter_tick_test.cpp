@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "meters/meter_tick.h"
@@ -15,8 +16,9 @@ std::string State(const Meter* m) {
            std::to_string(m->blink) + " high " + std::to_string(m->lastHighTick);
 }
 
-// Meters sampled from a fake source (the value for each meter's index) by 100 ms timer ticks of
-// a fake clock.
+// Meters sampled from a fake source (the value, or a rate's total, for each meter's index; none
+// for NoSample) by 100 ms timer ticks of a fake clock.
+const uint32_t NoSample = 0xFFFFFFFFu;
 struct Timeline {
     std::vector<uint32_t> values;
     std::vector<Meter*> meters;
@@ -39,9 +41,10 @@ struct Timeline {
         ReleaseMeters(head);
     }
 
-    static bool Sample(void* context, Meter* meter, uint32_t, uint32_t, uint32_t* value) {
-        *value = static_cast<Timeline*>(context)->values[meter->index];
-        return true;
+    static bool Sample(void* context, Meter* meter, uint32_t, uint32_t elapsed, uint32_t* value) {
+        const uint32_t v = *value = static_cast<Timeline*>(context)->values[meter->index];
+        return v != NoSample &&
+               (!meter->differentiate || DifferentiateSample(&meter->lastRaw, v, elapsed, value));
     }
     static void Changed(void* context, const Meter*, int position, unsigned bits) {
         static_cast<Timeline*>(context)->changes +=
@@ -143,40 +146,56 @@ TEST(UpdateMeters, PeakHeldNineTicksThenFallsBySegmentSteps) {
 }
 
 TEST(UpdateMeters, HideInvalidLeavesAndRejoinsTheGrid) {
-    Timeline t(2, 1000, 100000);
+    Timeline t(3, 1000, 100000);
     t.input.hideInvalid = true;
     Meter* m = t.meters[0];
-    t.values[0] = 5; // the second meter, never non-zero, leaves at its first zero sample
-    EXPECT_TRUE(t.Tick().layoutChanged);
-    EXPECT_EQ(std::make_pair(m->visible, t.meters[1]->visible), std::make_pair(1, 0));
-    EXPECT_EQ(t.changes, "0:15 1:16 ") << "the second meter's position counts the first";
-    Timeline alone(1, 1000, 100000);
-    alone.input.hideInvalid = true;
-    const MeterTickEffects left = alone.Tick();
-    EXPECT_TRUE(left.layoutChanged && left.eraseBackground) << "left with no scale change";
-
+    // An idle meter and one that gives no sample stay for a minute from their first sampling.
+    t.values = {5, 0, NoSample};
+    t.RunUntil(101100);
     t.values[0] = 0;
-    t.RunUntil(159000);
-    EXPECT_FALSE(t.Tick().layoutChanged);
-    EXPECT_EQ(m->visible, 1);
     t.RunUntil(160000);
-    MeterTickEffects gone = t.Tick();
-    EXPECT_TRUE(gone.layoutChanged && gone.eraseBackground);
-    EXPECT_EQ(m->visible, 0);
+    const MeterTickEffects left = t.Tick();
+    EXPECT_TRUE(left.layoutChanged && left.eraseBackground) << "left with no scale change";
+    // The first, 59 s after its last non-zero, stays; positions count the visible meters before.
+    EXPECT_EQ(t.changes, "1:16 1:16 ") << "the other two left";
+
     t.RunUntil(161000);
+    EXPECT_TRUE(t.Tick().layoutChanged && m->visible == 0);
+    t.RunUntil(162000);
     EXPECT_FALSE(t.Tick().layoutChanged) << "already out: no change to report";
 
     t.RunUntil(170000);
     t.values[0] = 3;
     EXPECT_TRUE(t.Tick().layoutChanged);
-    EXPECT_EQ(m->visible, 1);
-    EXPECT_EQ(m->lastNonZeroTick, 170000u);
+    EXPECT_EQ(std::make_pair(m->visible, m->lastNonZeroTick), std::make_pair(1, 170000u));
 
-    // With the option off, visibility is left alone.
+    // With the option off, visibility is left alone; switched on, the minute counts from then.
     t.input.hideInvalid = false;
     t.values[0] = 0;
     t.RunUntil(300000);
+    t.input.hideInvalid = true;
+    t.RunUntil(360000);
     EXPECT_EQ(m->visible, 1);
+    t.Tick();
+    EXPECT_EQ(m->visible, 0);
+}
+
+// A rate after samples that failed spans the whole gap; a missing label is asked for at most
+// once in ten seconds.
+TEST(UpdateMeters, RateAfterAGapAndLabelRetries) {
+    Timeline t(1, 1000, 100000);
+    Meter* m = t.meters[0];
+    m->differentiate = 1;
+    free(std::exchange(m->label, nullptr));
+    std::string seen;
+    for (uint32_t total :
+         {1000u, 2000u, NoSample, NoSample, 6000u, 6000u, 6000u, 6000u, 6000u, 6000u, 6000u}) {
+        t.values[0] = total;
+        seen += t.Tick().rebuildLabels ? "asked " : "";
+        seen += std::to_string(m->value) + " ";
+        t.RunUntil(t.input.now + 900);
+    }
+    EXPECT_EQ(seen, "asked 0 1000 1000 1000 1333 0 0 0 0 0 asked 0 ");
 }
 
 // GetTickCount wraps after 49.7 days: the schedule and the quiet minute go on across it.

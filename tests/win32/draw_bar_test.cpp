@@ -109,10 +109,10 @@ TEST(DrawBar, EveryPixelOfEdgeSegmentsTrailPeakAndStrip) {
 }
 
 // Bars composed from the cached strips against the segment-by-segment drawing, pixel for pixel:
-// widths around the segment steps and the strip sizes, lit counts, trails, peaks in the last
-// segment, wrapped products, values and peaks above the scale, without value text, with it and
-// with it in drive units (FormatValue of the value passed in, not of the lit count).
-// One set of strips serves every case, so sizes come and go in its cache as in a band.
+// widths around the segment steps and the strip sizes, heights down to one pixel, lit counts,
+// trails, peaks in the last segment, wrapped products, values and peaks above the scale, without
+// value text, with it and with it in drive units (FormatValue of the value passed in, not of the
+// lit count). One set of strips serves every case, so sizes come and go in its cache as in a band.
 TEST(ComposedBar, EqualsTheSegmentBySegmentDrawing) {
     const uint32_t cases[][3] = {{0, 100, 0},     {50, 100, 0},
                                  {100, 100, 100}, {0, 100, 100},
@@ -122,7 +122,7 @@ TEST(ComposedBar, EqualsTheSegmentBySegmentDrawing) {
                                  {5, 0, 9}};
     BarStrips strips = {};
     for (int width : {5, 6, 8, 9, 12, 33, 47, 100, 149, 200}) {
-        for (int height : {4, 9, 24}) {
+        for (int height : {1, 2, 4, 9, 24}) {
             Dib reference(width + 4, height + 4), composed(width + 4, height + 4);
             for (const auto& c : cases) {
                 for (int text : {0, 1, 2}) {
@@ -133,8 +133,7 @@ TEST(ComposedBar, EqualsTheSegmentBySegmentDrawing) {
                     DrawBar(reference.dc, r, c[0], c[1], c[2], font, text == 2);
                     DrawBarThrough(&strips, composed.dc, r, c[0], c[1], c[2], font, text == 2);
                     GdiFlush();
-                    ASSERT_EQ(memcmp(reference.bits, composed.bits,
-                                     size_t(reference.width) * size_t(reference.height) * 4),
+                    ASSERT_EQ(memcmp(reference.bits, composed.bits, (width + 4) * (height + 4) * 4),
                               0)
                         << width << "x" << height << " value " << c[0] << " scale " << c[1]
                         << " peak " << c[2] << " text " << text;

@@ -64,6 +64,23 @@ void SetStatDescription(const char* key, const char* name, const char* different
     RegCloseKey(description);
 }
 
+bool DefineWineDrive(char letter, UINT type, const char* folder) {
+    // The mount manager's request: size, type, 16 bytes unused here, the letter and the offset
+    // of the folder, two more offsets, then the folder.
+    DWORD in[8 + MAX_PATH / 4] = {32, type, 0, 0, 0, 0, DWORD(letter) | (folder ? 32u << 16 : 0)};
+    if (folder) {
+        in[0] += 1 + lstrlenA(lstrcpynA(reinterpret_cast<char*>(in + 8), folder, MAX_PATH));
+    }
+    HANDLE manager =
+        CreateFileA("\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    DWORD out = 0;
+    const BOOL done =
+        DeviceIoControl(manager, 0x6DC080 /* define */, in, in[0], nullptr, 0, &out, nullptr);
+    CloseHandle(manager);
+    return done != FALSE;
+}
+
 std::string RegistryValue(HKEY root, const std::string& key, const char* name) {
     HKEY opened;
     if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) {
@@ -294,8 +311,16 @@ std::vector<StoredMeter> SitedBand::Saved() const {
     return meters;
 }
 
-int SitedBand::ToolCount() const {
-    return static_cast<int>(SendMessageA(Record()->tooltipWindow, TTM_GETTOOLCOUNT, 0, 0));
+std::string ToolTexts(HWND tooltip) {
+    std::string texts;
+    for (LRESULT i = 0; i < SendMessageA(tooltip, TTM_GETTOOLCOUNT, 0, 0); ++i) {
+        char text[100] = "";
+        TOOLINFOA tool = {}; // of the size comctl32 4.70 knows
+        tool.cbSize = offsetof(TOOLINFOA, lParam) + sizeof(LPARAM), tool.lpszText = text;
+        SendMessageA(tooltip, TTM_ENUMTOOLSA, i, reinterpret_cast<LPARAM>(&tool));
+        texts += std::to_string(tool.rect.left) + "," + std::to_string(tool.rect.top) + text + "|";
+    }
+    return texts;
 }
 
 void SitedBand::RunOnHostThread(const std::function<void()>& work) const {

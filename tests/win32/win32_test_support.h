@@ -26,6 +26,10 @@ void DeleteStartStat();
 void SetStatDescription(const char* key, const char* name, const char* differentiate,
                         bool terminated = true);
 
+// Maps a drive letter to a host folder as a drive of that type (DRIVE_CDROM, ...) through Wine's
+// mount manager, as its configuration tool does; no folder removes the drive. False if refused.
+bool DefineWineDrive(char letter, UINT type, const char* folder);
+
 // A registry value as the band reads it: 4 binary bytes as a number, a string as its text;
 // "missing" for anything else.
 std::string RegistryValue(HKEY root, const std::string& key, const char* name);
@@ -139,6 +143,9 @@ std::string SavedBytes(IPersistStream* persist, BOOL clearDirty);
 // Runs a command of the band's menu by its offset.
 HRESULT InvokeVerb(IContextMenu* menu, UINT_PTR verb);
 
+// "left,top text|" of each tool of a tooltip control, in order.
+std::string ToolTexts(HWND tooltip);
+
 // One meter as the stored state holds it.
 struct StoredMeter {
     MeterKind kind;
@@ -167,6 +174,5 @@ struct SitedBand {
     HRESULT Invoke(UINT_PTR verb) {
         return InvokeVerb(menu, verb);
     }
-    int ToolCount() const;
     void RunOnHostThread(const std::function<void()>& work) const;
 };
