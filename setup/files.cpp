@@ -198,24 +198,38 @@ void FolderOf(const char* fullPath, const char* filePart, char* folder) {
     folder[length] = '\0';
 }
 
+// Creates every missing level of a full folder path; false when the folder is not there after.
+bool CreateFolderLevels(char* folder) {
+    // From after the drive's root on: each level in turn, those that exist refuse quietly.
+    for (char* at = folder + 3; *at;) {
+        if (*at == '\\') {
+            *at = '\0';
+            CreateDirectoryA(folder, nullptr);
+            *at = '\\';
+        }
+        at += (IsAnsiLeadByte(static_cast<unsigned char>(*at)) && at[1]) ? 2 : 1;
+    }
+    CreateDirectoryA(folder, nullptr);
+    const DWORD attributes = GetFileAttributesA(folder);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 // Makes sure the folder exists, asking the user before creating it; false (with the code to
 // show) when it is not there to copy into.
-bool EnsureFolder(const char* folder, EErrorCode* error) {
+bool EnsureFolder(char* folder, EErrorCode* error) {
+    *error = FolderNotCreated;
     for (;;) {
         const DWORD attributes = GetFileAttributesA(folder);
         if (attributes != INVALID_FILE_ATTRIBUTES) {
-            *error = FolderNotCreated;
             return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         }
         if (MessageBoxFormat(nullptr, MB_YESNO | MB_ICONQUESTION, "フォルダの作成",
                              "「%s」は存在しません。\nこのフォルダを作成しますか？",
                              folder) == IDYES) {
-            CreateDirectoryA(folder, nullptr);
-            return true;
+            return CreateFolderLevels(folder);
         }
         if (MessageBoxFormat(nullptr, MB_YESNO | MB_ICONERROR, "インストールの中断", "%s",
                              "インストールを中断しますか？") == IDYES) {
-            *error = FolderNotCreated;
             return false;
         }
     }
@@ -234,6 +248,26 @@ bool FreeTemporaryName(const char* folder, char* path) {
         }
     }
     return false;
+}
+
+// The full paths of a copy (a destination folder gets the source's name); false when either
+// can't be resolved or doesn't fit.
+bool ResolveCopy(const char* source, const char* destination, char* fullSource,
+                 char* fullDestination, char** destinationName) {
+    char* sourceName = nullptr;
+    if (!FullPath(source, fullSource, &sourceName) || !sourceName || !*sourceName ||
+        !FullPath(destination, fullDestination, destinationName)) {
+        return false;
+    }
+    if (*destinationName && **destinationName) {
+        return true;
+    }
+    char named[PathCapacity];
+    if (strlen(destination) + strlen(sourceName) >= sizeof(named)) {
+        return false;
+    }
+    wsprintfA(named, "%s%s", destination, sourceName);
+    return FullPath(named, fullDestination, destinationName) && *destinationName;
 }
 
 } // namespace
@@ -276,42 +310,67 @@ void ForgetWaitingChanges(const char* path) {
     ChangeWaiting(path, nullptr, nullptr);
 }
 
+bool CopyPathsFit(const char* source, const char* destination) {
+    char fullSource[PathCapacity];
+    char fullDestination[PathCapacity];
+    char* destinationName = nullptr;
+    return ResolveCopy(source, destination, fullSource, fullDestination, &destinationName);
+}
+
+void ClearReadOnly(const char* path) {
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+        const DWORD rest = attributes & ~FILE_ATTRIBUTE_READONLY;
+        SetFileAttributesA(path, rest ? rest : FILE_ATTRIBUTE_NORMAL);
+    }
+}
+
+bool RemoveFile(const char* path) {
+    ClearReadOnly(path);
+    return DeleteFileA(path) != FALSE;
+}
+
 bool CopyInstallFile(const char* source, const char* destination, EErrorCode* error) {
     *error = InternalError;
     char fullSource[PathCapacity];
-    char* sourceName = nullptr;
-    if (!FullPath(source, fullSource, &sourceName) || !sourceName || !*sourceName) {
-        return false;
-    }
     char fullDestination[PathCapacity];
     char* destinationName = nullptr;
-    if (!FullPath(destination, fullDestination, &destinationName)) {
+    // A source that isn't there is the script's fault, not the disk's: the destination stays.
+    if (!ResolveCopy(source, destination, fullSource, fullDestination, &destinationName) ||
+        GetFileAttributesA(fullSource) == INVALID_FILE_ATTRIBUTES) {
         return false;
-    }
-    if (!destinationName || !*destinationName) {
-        char named[PathCapacity];
-        if (strlen(destination) + strlen(sourceName) >= sizeof(named)) {
-            return false;
-        }
-        wsprintfA(named, "%s%s", destination, sourceName);
-        if (!FullPath(named, fullDestination, &destinationName) || !destinationName) {
-            return false;
-        }
     }
     char folder[PathCapacity];
     FolderOf(fullDestination, destinationName, folder);
     if (!EnsureFolder(folder, error)) {
         return false;
     }
+    *error = InternalError;
+    // A read-only destination (an earlier install from a CD) is replaced in place.
+    ClearReadOnly(fullDestination);
     if (CopyFileA(fullSource, fullDestination, FALSE)) {
+        ClearReadOnly(fullDestination);
         ForgetWaitingChanges(fullDestination);
         return true;
     }
-    *error = InternalError;
-    char temporary[PathCapacity];
-    if (!FreeTemporaryName(folder, temporary) || !CopyFileA(fullSource, temporary, FALSE)) {
+    // Only a file in use waits for the restart; any other failure (a full disk) takes away what
+    // the copy wrote.
+    const DWORD failure = GetLastError();
+    if (failure != ERROR_SHARING_VIOLATION && failure != ERROR_ACCESS_DENIED) {
+        RemoveFile(fullDestination);
+        *error = CopyFailed;
         return false;
     }
+    char temporary[PathCapacity];
+    if (!FreeTemporaryName(folder, temporary)) {
+        return false;
+    }
+    if (!CopyFileA(fullSource, temporary, FALSE)) {
+        RemoveFile(temporary);
+        *error = CopyFailed;
+        return false;
+    }
+    ClearReadOnly(temporary);
     ScheduleRename(temporary, fullDestination);
     setupState.restartNeeded = true;
     return true;
@@ -320,7 +379,7 @@ bool CopyInstallFile(const char* source, const char* destination, EErrorCode* er
 void DeleteOrSchedule(const char* path) {
     // Whatever waits to put the file back goes first, while its short name can still be found.
     ForgetWaitingChanges(path);
-    if (DeleteFileA(path)) {
+    if (RemoveFile(path)) {
         return;
     }
     // What is not there needs no line in WININIT.INI.

@@ -25,6 +25,8 @@ void ShowErrorCode(EErrorCode code) {
     case FolderNotCreated:
         ShowSetupError("指定されたフォルダが作成できませんでした");
         return;
+    case CopyFailed:
+        break;
     }
     ShowSetupError("原因不明のエラーが発生しました");
 }

@@ -41,9 +41,10 @@ bool ExpandFileLine(const char* line, char* destination, char* source) {
            ExpandScriptText(destination, PathCapacity, destinationText);
 }
 
-// Copies every listed file; false when none was put in place. Lines that are not a destination,
-// "=" and a source, or whose sides do not expand, are passed over.
-bool CopyListedFiles(char* firstFolder) {
+// Checks that every listed file's paths fit or, placing, copies every listed file; false when
+// the check failed, or when none was put in place or a failed write ended the run. Lines that are
+// not a destination, "=" and a source, or whose sides do not expand, are passed over.
+bool CopyListedFiles(char* firstFolder, bool placing) {
     char list[ListSectionCapacity];
     SectionReader reader = ReadListSection("Install.files", list);
     bool anyCopied = false;
@@ -57,10 +58,12 @@ bool CopyListedFiles(char* firstFolder) {
         if (!firstFolder[0] && !FirstFolderOf(destination, firstFolder)) {
             return false;
         }
-        EErrorCode error;
-        if (!CopyInstallFile(source, destination, &error)) {
+        EErrorCode error = InternalError;
+        if (placing ? !CopyInstallFile(source, destination, &error)
+                    : !CopyPathsFit(source, destination)) {
             ShowErrorCode(error);
-            break;
+            // What didn't fit on the disk would not fit on the next file either.
+            return placing && anyCopied && error != CopyFailed;
         }
         anyCopied = true;
     }
@@ -69,15 +72,10 @@ bool CopyListedFiles(char* firstFolder) {
 
 // setup.bin and setup.dat in the install folder. A copy that fails ends the run with its
 // message: an uninstall entry would otherwise start a program that is not there.
-bool CopyUninstallFiles(const char* folder, char* binPath, char* datPath) {
+bool CopyUninstallFiles(const char* binPath, const char* datPath) {
     char ownPath[PathCapacity];
     const DWORD length = GetModuleFileNameA(nullptr, ownPath, sizeof(ownPath));
     if (length == 0 || length >= sizeof(ownPath)) {
-        ShowSetupError(UninstallInfoFailed);
-        return false;
-    }
-    if (!JoinPath(binPath, PathCapacity, folder, "setup.bin") ||
-        !JoinPath(datPath, PathCapacity, folder, "setup.dat")) {
         ShowSetupError(UninstallInfoFailed);
         return false;
     }
@@ -89,6 +87,18 @@ bool CopyUninstallFiles(const char* folder, char* binPath, char* datPath) {
         return false;
     }
     return true;
+}
+
+// Relative sources of the script are found beside it, whatever folder setup was started from.
+bool EnterScriptFolder() {
+    char folder[PathCapacity];
+    char* filePart = nullptr;
+    const DWORD length = GetFullPathNameA(setupState.scriptPath, sizeof(folder), folder, &filePart);
+    if (length == 0 || length >= sizeof(folder) || !filePart) {
+        return false;
+    }
+    *filePart = '\0';
+    return SetCurrentDirectoryA(folder) != FALSE;
 }
 
 bool WriteUninstallEntry(const char* binPath, const char* datPath) {
@@ -341,14 +351,26 @@ bool RunInstall() {
             return false;
         }
     }
+    if (!EnterScriptFolder()) {
+        ShowErrorCode(InternalError);
+        return false;
+    }
+    // Every path the run writes is checked before the first copy: a path that doesn't fit would
+    // stop the run with files placed and nothing to remove them.
     char firstFolder[PathCapacity];
-    if (!CopyListedFiles(firstFolder)) {
+    if (!CopyListedFiles(firstFolder, false)) {
         return false;
     }
     const char* target = setupState.installFolder[0] ? setupState.installFolder : firstFolder;
     char binPath[PathCapacity];
     char datPath[PathCapacity];
-    if (!CopyUninstallFiles(target, binPath, datPath) || !WriteUninstallEntry(binPath, datPath)) {
+    if (!JoinPath(binPath, sizeof(binPath), target, "setup.bin") ||
+        !JoinPath(datPath, sizeof(datPath), target, "setup.dat")) {
+        ShowSetupError(UninstallInfoFailed);
+        return false;
+    }
+    if (!CopyListedFiles(firstFolder, true) || !CopyUninstallFiles(binPath, datPath) ||
+        !WriteUninstallEntry(binPath, datPath)) {
         return false;
     }
     if (!RunScriptCommand(KeyRunAfterCopy)) {
@@ -405,10 +427,11 @@ void RelaunchForUninstall(const char* scriptPath) {
         return;
     }
     if (!CopyFileA(ownPath, tempFile, FALSE)) {
-        DeleteFileA(tempFile); // GetTempFileNameA made it
+        RemoveFile(tempFile); // GetTempFileNameA made it
         ShowRelaunchError();
         return;
     }
+    ClearReadOnly(tempFile);
     ScheduleRename(tempFile, "NUL");
     // Quoted: a temporary folder with blanks would otherwise start some other program.
     char command[PathCapacity * 2 + 8];

@@ -24,6 +24,7 @@ extern SetupState setupState;
 enum EErrorCode {
     InternalError = 0,
     FolderNotCreated = 1,
+    CopyFailed = 2, // any other failure of a copy (a full disk): an error of unknown cause
 };
 
 // ---- Script (script.cpp) -----------------------------------------------------------------------
@@ -101,9 +102,19 @@ void ScheduleRename(const char* fromPath, const char* toPath);
 // replace or delete it, and the temporary files of such replacements go.
 void ForgetWaitingChanges(const char* path);
 // Copies source to destination (a trailing backslash: the source's name in that folder), asking
-// before it creates a missing folder; a file in use is replaced at the next start of Windows.
-// False, with the code of the message to show in error, when the file was not put in place.
+// before it creates a missing folder (every missing level); a file in use is replaced at the next
+// start of Windows. The copy is never read-only. False, with the code of the message to show in
+// error, when the file was not put in place; nothing partial stays then.
 bool CopyInstallFile(const char* source, const char* destination, EErrorCode* error);
+// Whether a copy's source and destination resolve to full paths that fit, as CopyInstallFile
+// resolves them.
+bool CopyPathsFit(const char* source, const char* destination);
+// Clears the read-only attribute, keeping the others: files from a CD carry it, and Windows
+// neither replaces nor deletes a read-only file. A file left read-only is cleared again before
+// it is deleted.
+void ClearReadOnly(const char* path);
+// Deletes a file setup placed, read-only or not.
+bool RemoveFile(const char* path);
 // Deletes a file now, or at the next start of Windows when it is in use.
 void DeleteOrSchedule(const char* path);
 // Starts a command line (the program found from its first word) and waits for its end. False

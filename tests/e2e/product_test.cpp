@@ -11,7 +11,7 @@
 namespace {
 
 const char* const Title = "Veltrim パフォーマンスメーター";
-const char* const Folder = "C:\\Program Files\\Veltrim";
+const char* const Folder = "C:\\Program Files\\Apps\\Veltrim";
 const char* const ClassKey = "CLSID\\{11795084-FD2F-4677-BFB5-D3D0E8F3AC67}";
 const char* const EntryKey =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Veltrim パフォーマンスメーター";
@@ -28,12 +28,11 @@ void Screenshot(HWND window, const char* name) {
     ReleaseDC(nullptr, screen);
 }
 
-// setup.exe started from its own folder, as Explorer starts it (the script names vt.dll bare),
-// taken through to its last question; the first run's windows are kept as screenshots.
-void Install(bool first, bool restart) {
-    const std::string dist = ProgramFolder() + "dist64";
-    SetCurrentDirectoryA(dist.c_str());
-    SetupProcess setup(dist + "\\setup.exe", "");
+// setup.exe of the media typed at a C:\> prompt (the script names vt.dll bare), taken through to
+// its last question; the first run's windows are kept as screenshots.
+void Install(const std::string& media, bool first, bool restart) {
+    SetCurrentDirectoryA("C:\\");
+    SetupProcess setup(media + "setup.exe", "");
     SetCurrentDirectoryA(ProgramFolder().c_str());
     HWND intro = WaitForWindow(setup, (std::string(Title) + "のセットアップ").c_str());
     ASSERT_NE(intro, nullptr);
@@ -54,11 +53,9 @@ void Install(bool first, bool restart) {
         Answer("フォルダの作成", IDYES, nullptr,
                [](HWND box) { Screenshot(box, "setup_folder_question.png"); });
     }
-    if (restart) {
-        Answer("再起動", IDNO, "インストールを完了するため、Windowsを再起動します。");
-    } else {
-        Answer("確認", IDOK, "インストールが終了しました。");
-    }
+    Answer(restart ? "再起動" : "確認", restart ? IDNO : IDOK,
+           restart ? "インストールを完了するため、Windowsを再起動します。"
+                   : "インストールが終了しました。");
     EXPECT_EQ(setup.WaitForExit(), 0u);
 }
 
@@ -85,10 +82,18 @@ TEST(ProductTest, InstallShowUninstallAndRestart) {
     DeleteMatching(folder + "\\", "*");
     RemoveDirectoryA(Folder);
     DeleteKeyTree(HKEY_LOCAL_MACHINE, EntryKey);
+    // A programs folder not there yet: the first install makes both levels.
+    RemoveDirectoryA("C:\\Program Files\\Apps");
     SetRegText(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion",
-               "ProgramFilesPath", "C:\\Program Files");
-    Install(true, false);
-    EXPECT_TRUE(Exists(folder + "\\vt.dll"));
+               "ProgramFilesPath", "C:\\Program Files\\Apps");
+    // From a CD: every file read-only, none of the installed ones.
+    SetupFolder cd("vt-e2e-cd");
+    for (const char* name : {"setup.exe", "SETUP.DAT", "vt.dll"}) {
+        CopyFileA((ProgramFolder() + "dist64\\" + name).c_str(), (cd.path + name).c_str(), FALSE);
+        SetFileAttributesA((cd.path + name).c_str(), FILE_ATTRIBUTE_READONLY);
+    }
+    Install(cd.path, true, false);
+    EXPECT_EQ(Listing(folder + "\\"), "setup.bin setup.dat vt.dll ");
 
     // Uninstalled while another program holds vt.dll, installed again once it let go, before the
     // restart: the restart keeps the new vt.dll.
@@ -96,7 +101,7 @@ TEST(ProductTest, InstallShowUninstallAndRestart) {
     ASSERT_NE(held, nullptr);
     Uninstall(nullptr, true);
     FreeLibrary(held);
-    Install(false, false);
+    Install(cd.path, false, false);
     EXPECT_EQ(RunAndWait("wineboot.exe -r"), 0u);
     EXPECT_TRUE(FileText(folder + "\\vt.dll") == FileText(ProgramFolder() + "dist64\\vt.dll"));
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, ClassKey));
@@ -107,7 +112,7 @@ TEST(ProductTest, InstallShowUninstallAndRestart) {
     ASSERT_NE(frame ? WaitForChild(host, "VeltrimClass", frame) : nullptr, nullptr);
 
     // An upgrade while the band is shown leaves the new vt.dll to the restart.
-    Install(false, true);
+    Install(cd.path, false, true);
 
     // Uninstalled before that restart, while the band is shown: the copy that runs it asks for
     // the band to go, and Retry goes on once the host is closed. The waiting upgrade goes too,

@@ -2,7 +2,6 @@
 // a file in use left to WININIT.INI, the uninstall entry and its command.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <regex>
 #include <string>
 
@@ -18,17 +17,6 @@ const char* const Prompt = "バンドを閉じてから再試行してくださ�
 // A path as a script writes it: every backslash doubled.
 std::string Escaped(const std::string& path) {
     return std::regex_replace(path, std::regex(R"(\\)"), R"(\\)");
-}
-
-// The names of a folder's files, sorted, each followed by a blank.
-std::string Listing(const std::string& folder) {
-    std::vector<std::string> names = FilesMatching(folder, "*");
-    std::sort(names.begin(), names.end());
-    std::string text;
-    for (const std::string& name : names) {
-        text += name + " ";
-    }
-    return text;
 }
 
 // Everything that waits for the next start of Windows: WININIT.INI, and what the restart question
@@ -82,9 +70,15 @@ class SetupRunTest : public ::testing::Test {
 };
 
 TEST_F(SetupRunTest, InstallOverAFileInUseThenUninstall) {
-    // a.txt of an earlier install, held open as a loaded DLL would be.
+    // a.txt of an earlier install, held open as a loaded DLL would be, and its setup.dat, which a
+    // CD left read-only, as it leaves the new files: each is replaced in place.
     CreateDirectoryA(target.c_str(), nullptr);
     WriteFileText(target + "a.txt", "old file");
+    WriteFileText(target + "setup.dat", "old script");
+    for (const std::string& file :
+         {target + "setup.dat", media.path + "a.txt", media.path + "SETUP.DAT"}) {
+        SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY);
+    }
     HANDLE held = CreateFileA((target + "a.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                               0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
@@ -140,7 +134,7 @@ TEST_F(SetupRunTest, InstallOverAFileInUseThenUninstall) {
     EXPECT_NE(Waiting().find(ShortPath(target + "a.txt")), std::string::npos) << Waiting();
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\Veltrim試験\\Kept"));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Veltrim試験\\Gone"));
-    EXPECT_EQ(Listing(media.path), "SETUP.DAT a.txt setup.exe ");
+    EXPECT_EQ(Listing(media.path), "SETUP.DAT! a.txt! setup.exe ");
     EXPECT_FALSE(Exists(media.path + "empty"));
 }
 

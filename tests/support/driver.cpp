@@ -306,8 +306,20 @@ std::vector<std::string> FilesMatching(const std::string& folder, const char* pa
     return names;
 }
 
+std::string Listing(const std::string& folder) {
+    std::vector<std::string> names = FilesMatching(folder, "*");
+    std::sort(names.begin(), names.end());
+    std::string text;
+    for (const std::string& name : names) {
+        const DWORD attributes = GetFileAttributesA((folder + name).c_str());
+        text += name + (attributes & FILE_ATTRIBUTE_READONLY ? "! " : " ");
+    }
+    return text;
+}
+
 void DeleteMatching(const std::string& folder, const char* pattern) {
     for (const std::string& name : FilesMatching(folder, pattern)) {
+        SetFileAttributesA((folder + name).c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileA((folder + name).c_str());
     }
 }

@@ -56,8 +56,10 @@ DWORD RunAndWait(std::string commandLine, const char* program = nullptr);
 
 // The names of the files (not folders) in folder (with its trailing backslash) that match pattern.
 std::vector<std::string> FilesMatching(const std::string& folder, const char* pattern);
-// Deletes those files.
+// Deletes those files, read-only or not.
 void DeleteMatching(const std::string& folder, const char* pattern);
+// The names of a folder's files, sorted, each followed by "!" when it is read-only and a blank.
+std::string Listing(const std::string& folder);
 // How many *.tmp files the temporary folder holds.
 int TemporaryFileCount();
 bool Exists(const std::string& path);
