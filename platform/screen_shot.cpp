@@ -2,9 +2,10 @@
 
 #include "png_writer.h"
 
-bool WriteScreenPng(const char* path, HDC source, int x, int y, int width, int height) {
+std::vector<uint32_t> CapturePixels(HDC source, int x, int y, int width, int height) {
+    std::vector<uint32_t> pixels;
     if (width <= 0 || height <= 0) {
-        return false;
+        return pixels;
     }
     HDC memory = CreateCompatibleDC(source);
     BITMAPINFO info = {};
@@ -15,17 +16,22 @@ bool WriteScreenPng(const char* path, HDC source, int x, int y, int width, int h
     info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    bool written = false;
     if (bitmap && bits) {
         HGDIOBJ old = SelectObject(memory, bitmap);
         BitBlt(memory, 0, 0, width, height, source, x, y, SRCCOPY);
         SelectObject(memory, old);
         GdiFlush();
-        written = WritePng(path, width, height, static_cast<const uint32_t*>(bits));
+        const uint32_t* first = static_cast<const uint32_t*>(bits);
+        pixels.assign(first, first + width * height);
     }
     if (bitmap) {
         DeleteObject(bitmap);
     }
     DeleteDC(memory);
-    return written;
+    return pixels;
+}
+
+bool WriteScreenPng(const char* path, HDC source, int x, int y, int width, int height) {
+    const std::vector<uint32_t> pixels = CapturePixels(source, x, y, width, height);
+    return !pixels.empty() && WritePng(path, width, height, pixels.data());
 }

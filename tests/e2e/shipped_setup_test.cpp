@@ -1,11 +1,16 @@
 // The shipped i686 installer under the 32-bit Wine in Windows 98 mode, driven from this 64-bit
 // program as a user would: an install over a file in use, whose replacement waits in WININIT.INI
-// while the restart question comes on the 16-bit path, then the uninstall. What the 32-bit
-// regsvr32 wrote is read from the keys of the 32-bit programs.
+// while the restart question comes on the 16-bit path, the band's settings in the shell's
+// stand-in, then the uninstall. What the 32-bit regsvr32 wrote is read from the keys of the 32-bit
+// programs.
 #include "driver.h"
+#include "screen_shot.h"
 
 #include <gtest/gtest.h>
 
+#include <commctrl.h>
+
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -34,6 +39,66 @@ std::string DeclineRestart(const char* text) {
     return FileText(WindowsFile("WININIT.INI"));
 }
 
+// The package in a folder of its own, its setup.exe as a machine without msvcrt.dll loads it:
+// an import of that DLL, if any, names one that is nowhere. (A DLL override cannot take it away
+// here: Wine's own advapi32.dll imports it, and without it no program starts at all.)
+std::string WithoutCrtDll(const std::string& dist) {
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof(temp), temp);
+    const std::string folder = std::string(temp) + "vt_no_crt";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    std::string program = FileText(dist + "\\setup.exe");
+    for (size_t at = 0; (at = program.find("msvcrt.dll", at)) != std::string::npos;) {
+        program[at + 5] = '_';
+    }
+    WriteFileText(folder + "\\setup.exe", program);
+    for (const char* name : {"\\SETUP.DAT", "\\vt.dll"}) {
+        EXPECT_TRUE(CopyFileA((dist + name).c_str(), (folder + name).c_str(), FALSE)) << name;
+    }
+    return folder;
+}
+
+// The band's settings dialog, opened by the first command of the band's menu.
+HWND OpenSettings(const SetupProcess& host, HWND band) {
+    PostMessageA(band, WM_RBUTTONUP, 0, MAKELPARAM(10, 10));
+    HWND popup = WaitForChild(host, "#32768");
+    EXPECT_NE(popup, nullptr) << "no menu over the band";
+    PostMessageA(popup, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageA(popup, WM_KEYDOWN, VK_RETURN, 0);
+    return WaitForAnyWindow("設定");
+}
+
+// Selects the candidates in turn, as the arrow keys would, until the dialog shows the key.
+bool SelectKey(HWND dialog, const std::string& key) {
+    HWND tree = GetDlgItem(dialog, 1000);
+    auto next = [&](WPARAM relation, LPARAM item) {
+        return SendMessageA(tree, TVM_GETNEXTITEM, relation, item);
+    };
+    for (LPARAM top = next(TVGN_ROOT, 0); top; top = next(TVGN_NEXT, top)) {
+        for (LPARAM item = next(TVGN_CHILD, top); item; item = next(TVGN_NEXT, item)) {
+            SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, item);
+            if (ItemText(dialog, 1001) == key) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// The lit (green) pixels of the dialog's preview as the screen shows it, after a wait.
+long LitPreviewPixels(HWND dialog) {
+    Sleep(3000);
+    RECT r;
+    GetWindowRect(GetDlgItem(dialog, 1008), &r);
+    HDC screen = GetDC(nullptr);
+    const std::vector<uint32_t> pixels =
+        CapturePixels(screen, r.left, r.top, r.right - r.left, r.bottom - r.top);
+    ReleaseDC(nullptr, screen);
+    return std::count_if(pixels.begin(), pixels.end(), [](uint32_t c) {
+        return (c >> 8 & 0xFF) >= 200 && (c >> 16) < 100 && (c & 0xFF) < 100;
+    });
+}
+
 TEST(ShippedSetup, InstallsOverAFileInUseThroughWininitThenUninstalls) {
     DeleteMatching(InFolder(""), "*");
     RemoveDirectoryA(Folder);
@@ -43,7 +108,7 @@ TEST(ShippedSetup, InstallsOverAFileInUseThroughWininitThenUninstalls) {
                              "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion"}) {
         SetRegText(HKEY_LOCAL_MACHINE, path, "ProgramFilesPath", "C:\\Program Files");
     }
-    const std::string dist = ProgramFolder() + VT_SHIPPED_TREE + "\\dist";
+    const std::string dist = WithoutCrtDll(ProgramFolder() + VT_SHIPPED_TREE + "\\dist");
     // An earlier setup.dat, held open without sharing as a running program may hold it.
     ASSERT_TRUE(CreateDirectoryA(Folder, nullptr));
     HANDLE held = CreateFileA(InFolder("setup.dat").c_str(), GENERIC_WRITE, 0, nullptr,
@@ -53,7 +118,9 @@ TEST(ShippedSetup, InstallsOverAFileInUseThroughWininitThenUninstalls) {
     SetCurrentDirectoryA(dist.c_str());
     SetupProcess setup(dist + "\\setup.exe", "");
     SetCurrentDirectoryA(ProgramFolder().c_str());
-    Answer((std::string(Title) + "のセットアップ").c_str(), IDOK);
+    HWND intro = WaitForWindow(setup, (std::string(Title) + "のセットアップ").c_str());
+    ASSERT_NE(intro, nullptr) << "setup.exe did not start where msvcrt.dll is missing";
+    Press(intro, IDOK);
     HWND destination = WaitForWindow(setup, "インストール先の選択");
     ASSERT_NE(destination, nullptr);
     EXPECT_EQ(ItemText(destination, 1001), Folder);
@@ -76,20 +143,35 @@ TEST(ShippedSetup, InstallsOverAFileInUseThroughWininitThenUninstalls) {
     EXPECT_EQ(FileText(InFolder("setup.dat")), FileText(dist + "\\SETUP.DAT"));
     EXPECT_FALSE(Exists(WindowsFile("WININIT.INI")));
 
-    // The installed band in the shell's stand-in.
+    // The installed band in the shell's stand-in, its statistic and one of ours published.
+    const std::string statistics = "System\\CurrentControlSet\\Control\\PerfStats\\Enum\\";
+    SetRegText(HKEY_LOCAL_MACHINE, statistics + "KERNEL\\CPUUsage", "Name", "CPU");
+    SetRegText(HKEY_LOCAL_MACHINE, statistics + "VtLane\\Reads", "Name", "読み取り");
+    HKEY data = nullptr;
+    const DWORD total = 1000;
+    ASSERT_EQ(RegCreateKeyA(HKEY_DYN_DATA, "PerfStats\\StatData", &data), ERROR_SUCCESS);
+    RegSetValueExA(data, "VtLane\\Reads", 0, REG_BINARY, reinterpret_cast<const BYTE*>(&total), 4);
+    RegCloseKey(data);
+    const std::string state = dist + "\\band.bin";
+    DeleteFileA(state.c_str());
     SetupProcess host(ProgramFolder() + VT_SHIPPED_TREE + "\\tests\\i686\\bandhost.exe",
-                      " /default");
+                      " /default /state " + state);
     HWND frame = WaitForChild(host, "VeltrimHostFrame");
     HWND band = frame ? WaitForChild(host, "VeltrimClass", frame) : nullptr;
     ASSERT_NE(band, nullptr) << "the installed band is shown";
-    // Its menu's first command opens the settings dialog.
-    PostMessageA(band, WM_RBUTTONUP, 0, MAKELPARAM(10, 10));
-    HWND popup = WaitForChild(host, "#32768");
-    ASSERT_NE(popup, nullptr) << "no menu over the band";
-    PostMessageA(popup, WM_KEYDOWN, VK_DOWN, 0);
-    PostMessageA(popup, WM_KEYDOWN, VK_RETURN, 0);
-    HWND dialog = WaitForAnyWindow("設定");
+    // From its menu, the settings: a statistic previewed and ticked, a drive ticked, OK; the
+    // band then holds the ticked candidates in tree order. Opened again and cancelled.
+    HWND dialog = OpenSettings(host, band);
     ASSERT_NE(dialog, nullptr) << "the settings dialog did not come";
+    ASSERT_TRUE(SelectKey(dialog, "VtLane\\Reads"));
+    EXPECT_GT(LitPreviewPixels(dialog), 20) << "the statistic at its full scale in the preview";
+    Click(dialog, 1002);
+    ASSERT_TRUE(SelectKey(dialog, "Drive\\Z:\\"));
+    Click(dialog, 1002);
+    Press(dialog, IDOK);
+    EXPECT_TRUE(WaitForWindowGone(dialog));
+    dialog = OpenSettings(host, band);
+    ASSERT_NE(dialog, nullptr) << "the settings dialog did not come again";
     Press(dialog, IDCANCEL);
     EXPECT_TRUE(WaitForWindowGone(dialog));
 
@@ -105,6 +187,15 @@ TEST(ShippedSetup, InstallsOverAFileInUseThroughWininitThenUninstalls) {
         PostMessageA(frame, WM_CLOSE, 0, 0);
         EXPECT_EQ(host.WaitForExit(WaitLimit()), 0u);
     });
+    // The band's list as it kept it: the ticked candidates in tree order.
+    const std::string kept = FileText(state);
+    size_t at = 0;
+    for (const char* key : {"Memory\\Load", "Memory\\AvailPhys", "Drive\\C:\\", "Drive\\Z:\\",
+                            "KERNEL\\CPUUsage", "VtLane\\Reads"}) {
+        at = kept.find(key, at);
+        EXPECT_NE(at, std::string::npos) << key << " in its place";
+    }
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, (statistics + "VtLane").c_str());
     // Everything could go at once: no restart question; only the copy's own line waits.
     EXPECT_TRUE(uninstall && uninstall->WaitForExit(WaitLimit()) == 0u) << "setup did not end";
     wininit = FileText(WindowsFile("WININIT.INI"));

@@ -164,11 +164,30 @@ TEST(ResourceSamples, ThroughRsrc32DoublesPresentMissingWithoutExportAndFaulting
 uintptr_t WINAPI Doubled(uintptr_t x) {
     return 2 * x;
 }
-
+uintptr_t WINAPI ReadsAt(uintptr_t address) {
+    return *reinterpret_cast<volatile uintptr_t*>(address);
+}
 uintptr_t WINAPI RaisesSoftwareException(uintptr_t) {
     RaiseException(0xE0001234, 0, 0, nullptr);
     return 1;
 }
+
+#if defined(__i386__)
+// FS:[0], the head of the thread's frame-based handlers, and a handler of the test's own.
+void** FrameChain() {
+    void** head;
+    asm volatile("movl %%fs:0, %0" : "=r"(head));
+    return head;
+}
+void SetFrameChain(void** head) {
+    asm volatile("movl %0, %%fs:0" : : "r"(head) : "memory");
+}
+int ownHandlerCalls;
+extern "C" EXCEPTION_DISPOSITION OwnHandler(EXCEPTION_RECORD* record, void*, CONTEXT*, void*) {
+    ownHandlerCalls += record->ExceptionCode == 0xE0005678;
+    return ExceptionContinueExecution;
+}
+#endif
 
 TEST(GuardedCall, ReturnsResultsAndSurvivesExceptionsWithRegistersIntact) {
     uintptr_t result = 0;
@@ -179,7 +198,23 @@ TEST(GuardedCall, ReturnsResultsAndSurvivesExceptionsWithRegistersIntact) {
         ASSERT_EQ(kept, i * 3);
         ASSERT_EQ(result, 5u) << "no result is stored after an exception";
     }
+#if defined(__i386__)
+    // The guard's frame goes again after a fault and after a return: FS:[0] is as it was, and an
+    // exception raised afterwards reaches the frame registered before the calls.
+    void* own[2] = {FrameChain(), reinterpret_cast<void*>(&OwnHandler)};
+    SetFrameChain(own);
+    const bool faulted = VtGuardedCall1(reinterpret_cast<void*>(&ReadsAt), 0x10, &result) == 0;
+    bool unlinked = FrameChain() == own;
     EXPECT_TRUE(VtGuardedCall1(reinterpret_cast<void*>(&Doubled), 4, &result) == 1 && result == 8);
+    unlinked = unlinked && FrameChain() == own;
+    if (unlinked) {
+        RaiseException(0xE0005678, 0, 0, nullptr);
+    }
+    SetFrameChain(static_cast<void**>(own[0]));
+    EXPECT_TRUE(faulted && unlinked && ownHandlerCalls == 1);
+#else
+    EXPECT_TRUE(VtGuardedCall1(reinterpret_cast<void*>(&Doubled), 4, &result) == 1 && result == 8);
+#endif
 }
 
 // A drive of 5 TB with 3 GB free, or the extended call failing.
