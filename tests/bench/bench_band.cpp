@@ -10,6 +10,8 @@
 #include <stdio.h>
 
 #include <algorithm>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "import_hook.h"
@@ -19,26 +21,19 @@
 #include "win32_test_support.h"
 #include "window/band_window.h"
 
-namespace {
-long allocations;
-}
+static long allocations;
 
+// Each wrapper counts one allocation and passes the call on.
+#define COUNTED(name, parameters, arguments)                                                       \
+    void* __real_##name parameters;                                                                \
+    void* __wrap_##name parameters {                                                               \
+        ++allocations;                                                                             \
+        return __real_##name arguments;                                                            \
+    }
 extern "C" {
-void* __real_malloc(size_t size);
-void* __real_calloc(size_t count, size_t size);
-void* __real_realloc(void* block, size_t size);
-void* __wrap_malloc(size_t size) {
-    ++allocations;
-    return __real_malloc(size);
-}
-void* __wrap_calloc(size_t count, size_t size) {
-    ++allocations;
-    return __real_calloc(count, size);
-}
-void* __wrap_realloc(void* block, size_t size) {
-    ++allocations;
-    return __real_realloc(block, size);
-}
+COUNTED(malloc, (size_t size), (size))
+COUNTED(calloc, (size_t count, size_t size), (count, size))
+COUNTED(realloc, (void* block, size_t size), (block, size))
 }
 
 namespace {
@@ -119,6 +114,11 @@ template <int N, typename R, typename... A> void Hook(const char* name, R(WINAPI
     realFunctions[N] = HookImport(N >= 12 ? "user32.dll" : "gdi32.dll", name,
                                   reinterpret_cast<void*>(&Counted<N, R, A...>));
 }
+// Hooks each name-and-function pair of the list, the Nth pair as hook N.
+template <typename List, size_t... N> void HookAll(const List& list, std::index_sequence<N...>) {
+    (Hook<N>(std::get<2 * N>(list), std::get<2 * N + 1>(list)), ...);
+}
+#define NAMED(function) #function, &function
 
 // A shown band window of count mixed meters, its timer stopped (ticks come from here only), with
 // bars of every length, a trail on every second meter and the scale texts visible.
@@ -185,21 +185,12 @@ int main() {
         }
     }
     // The drawing calls counted from here on.
-    Hook<0>("BitBlt", &BitBlt);
-    Hook<1>("SelectObject", &SelectObject);
-    Hook<2>("SetTextColor", &SetTextColor);
-    Hook<3>("SetBkColor", &SetBkColor);
-    Hook<4>("SetBkMode", &SetBkMode);
-    Hook<5>("CreateSolidBrush", &CreateSolidBrush);
-    Hook<6>("DeleteObject", &DeleteObject);
-    Hook<7>("CreateCompatibleDC", &CreateCompatibleDC);
-    Hook<8>("CreateCompatibleBitmap", &CreateCompatibleBitmap);
-    Hook<9>("DeleteDC", &DeleteDC);
-    Hook<10>("GetStockObject", &GetStockObject);
-    Hook<11>("CreateFontA", &CreateFontA);
-    Hook<12>("FillRect", &FillRect);
-    Hook<13>("DrawTextA", &DrawTextA);
-    Hook<14>("DrawEdge", &DrawEdge);
+    HookAll(std::make_tuple(NAMED(BitBlt), NAMED(SelectObject), NAMED(SetTextColor),
+                            NAMED(SetBkColor), NAMED(SetBkMode), NAMED(CreateSolidBrush),
+                            NAMED(DeleteObject), NAMED(CreateCompatibleDC),
+                            NAMED(CreateCompatibleBitmap), NAMED(DeleteDC), NAMED(GetStockObject),
+                            NAMED(CreateFontA), NAMED(FillRect), NAMED(DrawTextA), NAMED(DrawEdge)),
+            std::make_index_sequence<15>());
     printf("\nBand paint (median of 400 WM_PAINTs; goal: a full paint of 8 meters at most 2 x the\n"
            "floor, at most 12 GDI calls per bar):\n");
     for (const auto& [width, height] : {std::make_pair(600, 40), std::make_pair(200, 120)}) {

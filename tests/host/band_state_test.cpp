@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "meter_list.h"
 #include "shell/band_state.h"
 
 namespace {
@@ -60,15 +61,7 @@ struct MeterList {
         ReleaseMeters(head);
     }
     MeterList& Add(MeterKind kind, const char* key, int32_t index, uint32_t interval) {
-        Meter** tail = &head;
-        while (*tail) {
-            tail = &(*tail)->next;
-        }
-        *tail = CreateMeter();
-        (*tail)->kind = kind;
-        (*tail)->key = key ? CopyText(key) : nullptr;
-        (*tail)->index = index;
-        (*tail)->interval = interval;
+        AppendMeter(&head, kind, key, index, interval);
         return *this;
     }
     std::string Keys() const {

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "meter_list.h"
 #include "settings/meter_choice.h"
 
 namespace {
@@ -19,12 +20,8 @@ TEST(MeterChoice, NewRecordsTheBandsSettingByExactKey) {
     // The first of two equal keys wins; letter case must match; a keyless meter is passed over;
     // a key that could not be built changes nothing.
     Meter* list = nullptr;
-    for (uint32_t interval : {500u, 3000u, 0u}) {
-        Meter* meter = CreateMeter();
-        meter->key = interval ? CopyText("Drive\\C:\\") : nullptr;
-        meter->interval = interval;
-        meter->next = list;
-        list = meter;
+    for (uint32_t interval : {0u, 3000u, 500u}) {
+        AppendMeter(&list, MeterKindNone, interval ? "Drive\\C:\\" : nullptr, -1, interval);
     }
     TakeMeterSetting(choice, list, "Drive\\c:\\");
     EXPECT_EQ(std::make_pair(choice->enabled, choice->interval), std::make_pair(0, 1000u));

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "meter_list.h"
 #include "meters/meter_tick.h"
 
 namespace {
@@ -27,13 +28,9 @@ struct Timeline {
     Meter* head = nullptr;
 
     Timeline(int count, uint32_t interval, uint32_t start) : values(count) {
-        for (Meter** tail = &head; static_cast<int>(meters.size()) < count; tail = &(*tail)->next) {
-            Meter* meter = *tail = CreateMeter();
-            meter->kind = PerfStat;
-            meter->index = static_cast<int32_t>(meters.size());
-            meter->interval = interval;
-            meter->label = CopyText("label");
-            meters.push_back(meter);
+        for (int i = 0; i < count; ++i) {
+            meters.push_back(AppendMeter(&head, PerfStat, nullptr, i, interval));
+            meters.back()->label = CopyText("label");
         }
         input = {start, 100, true, false, &Timeline::Sample, this, &Timeline::Changed, this};
     }

@@ -15,11 +15,6 @@ BOOL Ready() {
     return BandExport<BOOL(WINAPI*)()>("ReadyUninstall")();
 }
 
-HRESULT GetClassObject(REFCLSID clsid, IClassFactory** factory) {
-    return BandExport<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>("DllGetClassObject")(
-        clsid, IID_IClassFactory, reinterpret_cast<void**>(factory));
-}
-
 template <typename Interface> Interface* Query(IUnknown* object, REFIID iid) {
     Interface* p = nullptr;
     EXPECT_EQ(object->QueryInterface(iid, reinterpret_cast<void**>(&p)), S_OK);

@@ -202,12 +202,8 @@ class SettingsDialog : public testing::Test {
         for (const char* key : {"VtTestDisk", "VtTestEmpty"}) {
             DeleteKeyTree(HKEY_LOCAL_MACHINE, (enumKey + key).c_str());
         }
-        HKEY data;
-        if (RegOpenKeyExA(HKEY_DYN_DATA, "PerfStats\\StatData", 0, KEY_ALL_ACCESS, &data) ==
-            ERROR_SUCCESS) {
-            RegDeleteValueA(data, "VtTestDisk\\Reads");
-            RegDeleteValueA(data, "VtTestDisk\\Total");
-            RegCloseKey(data);
+        for (const char* total : {"VtTestDisk\\Reads", "VtTestDisk\\Total"}) {
+            SetRegText(HKEY_DYN_DATA, "PerfStats\\StatData", total, nullptr);
         }
     }
 };

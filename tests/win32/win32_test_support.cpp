@@ -6,6 +6,7 @@
 
 #include <string.h>
 
+#include "meter_list.h"
 #include "meters/sources.h"
 #include "shell/band_object.h"
 #include "shell/band_state.h"
@@ -127,20 +128,6 @@ Meter* TestBand::Add(MeterKind kind, const char* key, int index, DWORD interval)
     return AppendMeter(&band.meters, kind, key, index, interval);
 }
 
-Meter* AppendMeter(Meter** head, MeterKind kind, const char* key, int index, DWORD interval) {
-    Meter* meter = CreateMeter();
-    meter->kind = kind;
-    meter->key = CopyText(key);
-    meter->index = index;
-    meter->interval = interval;
-    Meter** tail = head;
-    while (*tail) {
-        tail = &(*tail)->next;
-    }
-    *tail = meter;
-    return meter;
-}
-
 Dib::Dib(int w, int h)
     : dc(CreateCompatibleDC(nullptr)), bitmap(nullptr), previous(nullptr), bits(nullptr), width(w),
       height(h) {
@@ -190,13 +177,6 @@ std::string RgbText(uint32_t rgb) {
 HMODULE BandDll() {
     static HMODULE dll = LoadLibraryA((ProgramFolder() + "vt.dll").c_str());
     return dll;
-}
-
-HRESULT InvokeVerb(IContextMenu* menu, UINT_PTR verb) {
-    CMINVOKECOMMANDINFO info = {};
-    info.cbSize = sizeof(info);
-    info.lpVerb = reinterpret_cast<LPCSTR>(verb);
-    return menu->InvokeCommand(&info);
 }
 
 bool operator==(const StoredMeter& a, const StoredMeter& b) {

@@ -34,9 +34,6 @@ bool DefineWineDrive(char letter, UINT type, const char* folder);
 // "missing" for anything else.
 std::string RegistryValue(HKEY root, const std::string& key, const char* name);
 
-// Appends a new meter to a list and returns it.
-Meter* AppendMeter(Meter** head, MeterKind kind, const char* key, int index, DWORD interval);
-
 // A band record in a shell's place: a visible host window of its own class (clipping the band
 // window out of its painting), which is also the band's window until Create makes the real band
 // window in it. The meters are the caller's.
@@ -79,23 +76,17 @@ uint32_t RgbOf(COLORREF colour);
 // "r,g,b" of a pixel value, for readable failures.
 std::string RgbText(uint32_t rgb);
 
-// A host's site for a band: its strip window, and what the band told it about focus and from which
-// object. What it offers can be narrowed to try the band's refusals.
+// A host's site for a band: its strip window, and what the band told it about focus.
 struct TestSite : IOleWindow, IInputObjectSite {
     HWND strip = nullptr;
-    bool offerWindow = true;
-    bool offerInputSite = true;
     std::vector<BOOL> focusChanges;
-    IUnknown* focusFrom = nullptr;
     LONG refs = 1;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-        const bool window =
-            IsEqualIID(riid, IID_IUnknown) || (IsEqualIID(riid, IID_IOleWindow) && offerWindow);
-        const bool input = IsEqualIID(riid, IID_IInputObjectSite) && offerInputSite;
-        *ppv = window  ? static_cast<void*>(static_cast<IOleWindow*>(this))
-               : input ? static_cast<IInputObjectSite*>(this)
-                       : nullptr;
+        const bool window = IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IOleWindow);
+        *ppv = window ? static_cast<void*>(static_cast<IOleWindow*>(this))
+               : IsEqualIID(riid, IID_IInputObjectSite) ? static_cast<IInputObjectSite*>(this)
+                                                        : nullptr;
         return *ppv ? (AddRef(), S_OK) : E_NOINTERFACE;
     }
     ULONG STDMETHODCALLTYPE AddRef() override {
@@ -111,8 +102,7 @@ struct TestSite : IOleWindow, IInputObjectSite {
     HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override {
         return E_NOTIMPL;
     }
-    HRESULT STDMETHODCALLTYPE OnFocusChangeIS(IUnknown* from, BOOL focus) override {
-        focusFrom = from;
+    HRESULT STDMETHODCALLTYPE OnFocusChangeIS(IUnknown*, BOOL focus) override {
         focusChanges.push_back(focus);
         return S_OK;
     }
@@ -124,12 +114,15 @@ template <typename Function> Function BandExport(const char* name) {
     return reinterpret_cast<Function>(
         reinterpret_cast<void (*)()>(GetProcAddress(BandDll(), name)));
 }
+// vt.dll's class factory for the class, through its DllGetClassObject.
+inline HRESULT GetClassObject(REFCLSID clsid, IClassFactory** factory) {
+    return BandExport<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>("DllGetClassObject")(
+        clsid, IID_IClassFactory, reinterpret_cast<void**>(factory));
+}
 // A new band object of vt.dll made by its class factory, as the interface asked for.
 template <typename Interface> Interface* NewBand(REFIID iid) {
-    typedef HRESULT(STDAPICALLTYPE * GetClassObject)(REFCLSID, REFIID, void**);
     IClassFactory* factory = nullptr;
-    BandExport<GetClassObject>("DllGetClassObject")(CLSID_VeltrimBand, IID_IClassFactory,
-                                                    reinterpret_cast<void**>(&factory));
+    GetClassObject(CLSID_VeltrimBand, &factory);
     Interface* object = nullptr;
     if (factory) {
         factory->CreateInstance(nullptr, iid, reinterpret_cast<void**>(&object));
@@ -140,8 +133,6 @@ template <typename Interface> Interface* NewBand(REFIID iid) {
 // A stream on memory holding bytes, at its start; and the bytes an object saves into one.
 IStream* StreamOf(const std::string& bytes);
 std::string SavedBytes(IPersistStream* persist, BOOL clearDirty);
-// Runs a command of the band's menu by its offset.
-HRESULT InvokeVerb(IContextMenu* menu, UINT_PTR verb);
 
 // "left,top text|" of each tool of a tooltip control, in order.
 std::string ToolTexts(HWND tooltip);
@@ -171,8 +162,12 @@ struct SitedBand {
     ~SitedBand();
     MeterBand* Record() const;
     std::vector<StoredMeter> Saved() const;
+    // Runs a command of the band's menu by its offset.
     HRESULT Invoke(UINT_PTR verb) {
-        return InvokeVerb(menu, verb);
+        CMINVOKECOMMANDINFO info = {};
+        info.cbSize = sizeof(info);
+        info.lpVerb = reinterpret_cast<LPCSTR>(verb);
+        return menu->InvokeCommand(&info);
     }
     void RunOnHostThread(const std::function<void()>& work) const;
 };
