@@ -164,15 +164,15 @@ TEST(ResourceSamples, ThroughRsrc32DoublesPresentMissingWithoutExportAndFaulting
 uintptr_t WINAPI Doubled(uintptr_t x) {
     return 2 * x;
 }
-uintptr_t WINAPI ReadsAt(uintptr_t address) {
-    return *reinterpret_cast<volatile uintptr_t*>(address);
-}
 uintptr_t WINAPI RaisesSoftwareException(uintptr_t) {
     RaiseException(0xE0001234, 0, 0, nullptr);
     return 1;
 }
 
 #if defined(__i386__)
+uintptr_t WINAPI ReadsAt(uintptr_t address) {
+    return *reinterpret_cast<volatile uintptr_t*>(address);
+}
 // FS:[0], the head of the thread's frame-based handlers, and a handler of the test's own.
 void** FrameChain() {
     void** head;
