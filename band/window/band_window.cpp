@@ -93,20 +93,6 @@ void DetachBand(HWND window, MeterBand* band) {
     }
 }
 
-// The cells of one tick's changed meters, in the client area the tick began with.
-struct TickRepaint {
-    MeterBand* band;
-    int width;
-    int height;
-};
-
-void InvalidateChangedCell(void* context, const Meter* meter, int gridPosition, unsigned) {
-    const TickRepaint* repaint = static_cast<const TickRepaint*>(context);
-    if (repaint->band->window && meter->visible) {
-        InvalidateChangedLook(repaint->band, gridPosition, meter, repaint->width, repaint->height);
-    }
-}
-
 void RelayMouseMove(HWND window, MeterBand* band, UINT message, WPARAM wParam, LPARAM lParam) {
     if (!band->tooltipWindow) {
         return;
@@ -289,10 +275,10 @@ void AdoptMeterList(MeterBand* band, bool startTimer) {
 }
 
 int RunBandTick(MeterBand* band) {
-    TickRepaint repaint = {band, 0, 0};
-    ClientSize(band->window, &repaint.width, &repaint.height);
+    int width, height;
+    ClientSize(band->window, &width, &height);
     const MeterTickEffects effects =
-        UpdateMeters(band, static_cast<uint32_t>(repaint.width), InvalidateChangedCell, &repaint);
+        UpdateMeters(band, static_cast<uint32_t>(width), nullptr, nullptr);
     if (effects.layoutChanged) {
         band->layoutDirty = TRUE;
         UpdateLayout(band);
@@ -302,6 +288,8 @@ int RunBandTick(MeterBand* band) {
     }
     if (effects.layoutChanged || effects.rebuildLabels) {
         RequestRepaint(band, false);
+    } else if (band->window) {
+        ShowChangedCells(band);
     }
     SyncTooltips(band, TTM_SETTOOLINFOA);
     return 1;

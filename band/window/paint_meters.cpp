@@ -32,6 +32,9 @@ ShownCell LookOf(const Meter* meter, int width) {
         shown.counts =
             BarLitCount(meter->value, meter->scale, meter->peak, static_cast<uint32_t>(segments));
     }
+    if (shown.counts.peak <= shown.counts.lit) {
+        shown.counts.peak = 0; // a peak under the lit part is not drawn: it shows nowhere
+    }
     shown.scaleHidden = meter->blink % 10 >= 5;
     return shown;
 }
@@ -44,6 +47,22 @@ bool SameTextLine(const ShownCell& a, const ShownCell& b) {
 bool SameLook(const ShownCell& a, const ShownCell& b) {
     return SameTextLine(a, b) && !strcmp(a.valueText, b.valueText) &&
            a.counts.lit == b.counts.lit && a.counts.peak == b.counts.peak;
+}
+
+// A picture drawn for a client area of this size, every cell's look recorded.
+bool PictureFits(const BandPicture& picture, int width, int height) {
+    return !picture.stale && picture.surface.bitmap && picture.width == width &&
+           picture.height == height;
+}
+
+// True when the meter at grid position n would look different from what the picture shows
+// there (a meter that moved by less than a pixel shows does not).
+bool LookChanged(const MeterBand& band, int n, const Meter* meter, int width, int height) {
+    const CellRect grid = GridCell(n, band.columns, band.rows, width, height);
+    const BandPicture& picture = band.picture;
+    return !PictureFits(picture, width, height) || n >= picture.shownCount ||
+           n >= picture.cellCapacity ||
+           !SameLook(picture.cells[n], LookOf(meter, grid.right - grid.left));
 }
 
 // A picture of the client area's size; a new one starts stale.
@@ -165,8 +184,9 @@ bool ComposeCell(BandPicture* picture, HDC reference, const MeterBand* band, con
     return ComposeBarOfMeter(picture, reference, meter, band->font, cell);
 }
 
-// Brings every cell of the picture up to date with its meter.
-void ComposeChangedCells(BandPicture* picture, HDC reference, const MeterBand* band) {
+// Brings every cell of the picture up to date with its meter; each cell composed is also copied
+// to `screen` when there is one.
+void ComposeChangedCells(BandPicture* picture, HDC reference, const MeterBand* band, HDC screen) {
     const bool tracked = ReserveCells(picture, band->visibleCount);
     const bool all = picture->stale || !tracked;
     if (all) {
@@ -188,6 +208,10 @@ void ComposeChangedCells(BandPicture* picture, HDC reference, const MeterBand* b
             const bool textLineShown = !all && SameTextLine(picture->cells[n], look);
             complete =
                 ComposeCell(picture, reference, band, meter, cell, all, textLineShown) && complete;
+            if (screen) {
+                BitBlt(screen, cell.left, cell.top, cell.right - cell.left, cell.bottom - cell.top,
+                       picture->surface.dc, cell.left, cell.top, SRCCOPY);
+            }
         }
         if (tracked) {
             picture->cells[n] = look;
@@ -205,18 +229,33 @@ void ComposeChangedCells(BandPicture* picture, HDC reference, const MeterBand* b
 // copied to the screen: a cell whose look changed without an invalidation (labels built again, a
 // window dragged over another cell) would otherwise be recorded as shown and never be seen.
 void InvalidateUnshownCells(MeterBand* band, int width, int height) {
-    const BandPicture& picture = band->picture;
-    if (picture.stale || !picture.surface.bitmap || picture.width != width ||
-        picture.height != height) {
+    if (!PictureFits(band->picture, width, height)) {
         InvalidateRect(band->window, nullptr, FALSE);
         return;
     }
     int n = 0;
     for (const Meter* meter = band->meters; meter && n < band->visibleCount; meter = meter->next) {
-        if (meter->visible) {
-            InvalidateChangedLook(band, n++, meter, width, height);
+        if (!meter->visible) {
+            continue;
+        }
+        if (LookChanged(*band, n, meter, width, height)) {
+            const CellRect grid = GridCell(n, band->columns, band->rows, width, height);
+            const RECT cell = {grid.left, grid.top, grid.right, grid.bottom};
+            InvalidateRect(band->window, &cell, FALSE);
+        }
+        ++n;
+    }
+}
+
+// True when some visible meter would look different from what the picture shows in its cell.
+bool AnyLookChanged(const MeterBand& band, int width, int height) {
+    int n = 0;
+    for (const Meter* meter = band.meters; meter && n < band.visibleCount; meter = meter->next) {
+        if (meter->visible && LookChanged(band, n++, meter, width, height)) {
+            return true;
         }
     }
+    return false;
 }
 
 } // namespace
@@ -234,7 +273,7 @@ int PaintMeters(MeterBand* band) {
     HDC dc = BeginPaint(band->window, &paint);
     // Without a picture the window keeps what it shows; the next paint tries again.
     if (dc && width > 0 && height > 0 && PreparePicture(picture, dc, width, height)) {
-        ComposeChangedCells(picture, dc, band);
+        ComposeChangedCells(picture, dc, band, nullptr);
         const RECT& area = paint.rcPaint;
         BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top,
                picture->surface.dc, area.left - client.left, area.top - client.top, SRCCOPY);
@@ -243,16 +282,26 @@ int PaintMeters(MeterBand* band) {
     return 0;
 }
 
-void InvalidateChangedLook(MeterBand* band, int n, const Meter* meter, int width, int height) {
-    const CellRect grid = GridCell(n, band->columns, band->rows, width, height);
-    const BandPicture& picture = band->picture;
-    if (!picture.stale && picture.surface.bitmap && n < picture.shownCount &&
-        n < picture.cellCapacity &&
-        SameLook(picture.cells[n], LookOf(meter, grid.right - grid.left))) {
-        return; // moved, but not by as much as a pixel shows
+void ShowChangedCells(MeterBand* band) {
+    RECT client;
+    GetClientRect(band->window, &client);
+    const int width = client.right - client.left;
+    const int height = client.bottom - client.top;
+    BandPicture* picture = &band->picture;
+    NoteLayout(picture, band);
+    if (!PictureFits(*picture, width, height)) {
+        InvalidateRect(band->window, nullptr, FALSE); // the paint composes the whole picture
+        return;
     }
-    const RECT cell = {grid.left, grid.top, grid.right, grid.bottom};
-    InvalidateRect(band->window, &cell, FALSE);
+    if (!AnyLookChanged(*band, width, height)) {
+        return;
+    }
+    HDC dc = GetDC(band->window);
+    if (!dc) {
+        return; // the looks stay unrecorded: the next tick tries again
+    }
+    ComposeChangedCells(picture, dc, band, dc);
+    ReleaseDC(band->window, dc);
 }
 
 void DiscardPicture(BandPicture* picture, bool newColours) {

@@ -47,9 +47,10 @@ struct BandPicture {
 
 // Paints the band window (BeginPaint to EndPaint); returns 0.
 int PaintMeters(MeterBand* band);
-// Invalidates the cell of grid position n in a width x height client area when its meter would
-// look different from what the picture shows there.
-void InvalidateChangedLook(MeterBand* band, int n, const Meter* meter, int width, int height);
+// A tick's change on the screen: the cells whose meters moved by as much as a pixel shows are
+// composed and copied straight to the window, without a WM_PAINT round trip; a picture that does
+// not fit the window has the whole window invalidated instead.
+void ShowChangedCells(MeterBand* band);
 // Has every cell composed again at the next paint; with newColours the bar pictures go too.
 void DiscardPicture(BandPicture* picture, bool newColours);
 // Deletes every GDI object and the cell records; the record is empty afterwards.
