@@ -116,10 +116,13 @@ bool KeyExists(HKEY root, const std::string& path) {
 
 std::string RegText(HKEY root, const std::string& path, const char* name) {
     char value[8192];
-    DWORD size = sizeof(value);
-    if (RegGetValueA(root, path.c_str(), name, RRF_RT_ANY | RRF_NOEXPAND, nullptr, value, &size) !=
+    DWORD size = sizeof(value), type = REG_NONE;
+    if (RegGetValueA(root, path.c_str(), name, RRF_RT_ANY | RRF_NOEXPAND, &type, value, &size) !=
         ERROR_SUCCESS) {
         return "(missing)";
+    }
+    if (type == REG_BINARY && size == 4) {
+        return std::to_string(*reinterpret_cast<DWORD*>(value));
     }
     std::string text(value, size && !value[size - 1] ? size - 1 : size);
     std::replace(text.begin(), text.end(), '\0', '|');

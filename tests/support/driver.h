@@ -64,8 +64,8 @@ std::string Listing(const std::string& folder);
 int TemporaryFileCount();
 bool Exists(const std::string& path);
 bool KeyExists(HKEY root, const std::string& path);
-// A registry value as text (a NUL inside shown as '|', the last one dropped); "(missing)" when
-// there is none.
+// A registry value as text (a NUL inside shown as '|', the last one dropped), four binary bytes
+// as a number; "(missing)" when there is none.
 std::string RegText(HKEY root, const std::string& path, const char* name);
 // Writes a string value, creating the key; a null value deletes the value.
 void SetRegText(HKEY root, const std::string& path, const char* name, const char* value);

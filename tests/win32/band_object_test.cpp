@@ -132,7 +132,7 @@ TEST(SelfRegistration, Regsvr32WritesTheClassAndCategoryAndRemovesThemWhole) {
     const std::string dll = ProgramFolder() + "vt.dll";
     const std::string classKey = "CLSID\\{11795084-FD2F-4677-BFB5-D3D0E8F3AC67}";
     auto value = [&](const char* key, const char* name) {
-        return RegistryValue(HKEY_CLASSES_ROOT, classKey + key, name);
+        return RegText(HKEY_CLASSES_ROOT, classKey + key, name);
     };
     ASSERT_EQ(RunAndWait("regsvr32.exe /s \"" + dll + "\""), 0u);
     EXPECT_EQ(value("", nullptr), "Veltrim");

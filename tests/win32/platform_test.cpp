@@ -19,14 +19,14 @@ TEST(StatisticsProvider, PublishesHostFiguresWithTheirDescriptions) {
     DeleteStartStat();
     ASSERT_EQ(RunAndWait("\"" + PlatformFolder() + "statistics_provider.exe\" 2"), 0u);
     const std::string data = "PerfStats\\StatData";
-    const int usage = atoi(RegistryValue(HKEY_DYN_DATA, data, "KERNEL\\CPUUsage").c_str());
-    const int threads = atoi(RegistryValue(HKEY_DYN_DATA, data, "KERNEL\\Threads").c_str());
+    const int usage = atoi(RegText(HKEY_DYN_DATA, data, "KERNEL\\CPUUsage").c_str());
+    const int threads = atoi(RegText(HKEY_DYN_DATA, data, "KERNEL\\Threads").c_str());
     EXPECT_TRUE(usage <= 100 && threads > 0 && KeyExists(HKEY_DYN_DATA, "PerfStats\\StartStat"));
-    EXPECT_NE(RegistryValue(HKEY_DYN_DATA, data, "VFAT\\BytesRead"), "missing");
+    EXPECT_NE(RegText(HKEY_DYN_DATA, data, "VFAT\\BytesRead"), "(missing)");
     const std::string enumKey = "System\\CurrentControlSet\\Control\\PerfStats\\Enum\\";
-    EXPECT_EQ(RegistryValue(HKEY_LOCAL_MACHINE, enumKey + "KERNEL\\CPUUsage", "Name") + " " +
-                  RegistryValue(HKEY_LOCAL_MACHINE, enumKey + "VFAT\\BytesRead", "Differentiate") +
-                  " " + RegistryValue(HKEY_LOCAL_MACHINE, enumKey + "KERNEL", "Name"),
+    EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, enumKey + "KERNEL\\CPUUsage", "Name") + " " +
+                  RegText(HKEY_LOCAL_MACHINE, enumKey + "VFAT\\BytesRead", "Differentiate") +
+                  " " + RegText(HKEY_LOCAL_MACHINE, enumKey + "KERNEL", "Name"),
               "プロセッサ使用率 (%) TRUE カーネル");
 }
 

@@ -82,23 +82,6 @@ bool DefineWineDrive(char letter, UINT type, const char* folder) {
     return done != FALSE;
 }
 
-std::string RegistryValue(HKEY root, const std::string& key, const char* name) {
-    HKEY opened;
-    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) {
-        return "missing";
-    }
-    char data[512] = {};
-    DWORD type = 0;
-    DWORD size = sizeof(data) - 1;
-    const LONG result =
-        RegQueryValueExA(opened, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
-    RegCloseKey(opened);
-    if (result == ERROR_SUCCESS && type == REG_BINARY && size == 4) {
-        return std::to_string(*reinterpret_cast<DWORD*>(data));
-    }
-    return result == ERROR_SUCCESS && type == REG_SZ ? data : "missing";
-}
-
 TestBand::TestBand(int width, int height) {
     InitMeterBandFields(&band);
     WNDCLASSA host = {}; // its own class, as a shell's strip has

@@ -30,10 +30,6 @@ void SetStatDescription(const char* key, const char* name, const char* different
 // mount manager, as its configuration tool does; no folder removes the drive. False if refused.
 bool DefineWineDrive(char letter, UINT type, const char* folder);
 
-// A registry value as the band reads it: 4 binary bytes as a number, a string as its text;
-// "missing" for anything else.
-std::string RegistryValue(HKEY root, const std::string& key, const char* name);
-
 // A band record in a shell's place: a visible host window of its own class (clipping the band
 // window out of its painting), which is also the band's window until Create makes the real band
 // window in it. The meters are the caller's.
