@@ -258,16 +258,22 @@ bool AnyLookChanged(const MeterBand& band, int width, int height) {
     return false;
 }
 
+// The client area's size; the picture notes the grid, font and colours it is to be drawn with.
+void NoteClientArea(MeterBand* band, int* width, int* height) {
+    RECT client = {0, 0, 0, 0};
+    GetClientRect(band->window, &client);
+    *width = client.right - client.left;
+    *height = client.bottom - client.top;
+    NoteLayout(&band->picture, band);
+}
+
 } // namespace
 
 int PaintMeters(MeterBand* band) {
     UpdateLayout(band);
-    RECT client;
-    GetClientRect(band->window, &client);
-    const int width = client.right - client.left;
-    const int height = client.bottom - client.top;
+    int width, height;
+    NoteClientArea(band, &width, &height);
     BandPicture* picture = &band->picture;
-    NoteLayout(picture, band);
     InvalidateUnshownCells(band, width, height);
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(band->window, &paint);
@@ -276,19 +282,16 @@ int PaintMeters(MeterBand* band) {
         ComposeChangedCells(picture, dc, band, nullptr);
         const RECT& area = paint.rcPaint;
         BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top,
-               picture->surface.dc, area.left - client.left, area.top - client.top, SRCCOPY);
+               picture->surface.dc, area.left, area.top, SRCCOPY);
     }
     EndPaint(band->window, &paint);
     return 0;
 }
 
 void ShowChangedCells(MeterBand* band) {
-    RECT client;
-    GetClientRect(band->window, &client);
-    const int width = client.right - client.left;
-    const int height = client.bottom - client.top;
+    int width, height;
+    NoteClientArea(band, &width, &height);
     BandPicture* picture = &band->picture;
-    NoteLayout(picture, band);
     if (!PictureFits(*picture, width, height)) {
         InvalidateRect(band->window, nullptr, FALSE); // the paint composes the whole picture
         return;
