@@ -296,7 +296,8 @@ void ShowChangedCells(MeterBand* band) {
         InvalidateRect(band->window, nullptr, FALSE); // the paint composes the whole picture
         return;
     }
-    if (!AnyLookChanged(*band, width, height)) {
+    // A hidden band draws nothing: showing it again repaints it from its meters.
+    if (!IsWindowVisible(band->window) || !AnyLookChanged(*band, width, height)) {
         return;
     }
     HDC dc = GetDC(band->window);

@@ -159,6 +159,14 @@ TEST(BandWindow, TicksRepaintOnlyMovedCellsAndNoGdiObjectLeaksOver10000Paints) {
             }
         }
         EXPECT_TRUE(screenIsFullPaint(busy)) << "the statistic's cell";
+        // A hidden band composes nothing at its ticks, and shows what a full paint does again.
+        const std::string shown = band.picture.cells[3].valueText;
+        ShowWindow(band.window, SW_HIDE);
+        SetStatTotal("VTBand\\Busy", 999);
+        host.Tick();
+        EXPECT_EQ(band.picture.cells[3].valueText, shown);
+        ShowWindow(band.window, SW_SHOW);
+        EXPECT_TRUE(screenIsFullPaint(RECT{})) << "shown again";
         // So does a paint of one cell while another cell's look changed unseen (a window dragged
         // over the band): the first meter's scale text hides.
         band.meters->blink = 7;
